@@ -1,0 +1,1 @@
+// Placeholder translation unit for images built wholly from a static library.

@@ -1,0 +1,25 @@
+// The one header every driver source includes first: the real DDK headers on
+// Windows, the kernel stand-in on the host. KTEXT makes a UTF-16 literal on
+// both (wchar_t is 16 bits on Windows, char16_t on the host).
+#pragma once
+
+#if defined(_WIN32)
+// mingw-w64's wdm.h redeclares these intrinsics that intrin.h already defined.
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndComplement
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndSet64
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndReset64
+#define __INTRINSIC_DEFINED_InterlockedBitTestAndComplement64
+extern "C" {
+#include <ntddk.h>
+}
+#define KTEXT_(s) L##s
+#else
+#include "platform/kernel/ntddk.h"
+#define KTEXT_(s) u##s
+#endif
+
+#define KTEXT(s) KTEXT_(s)
+
+#define DRIVER_TAG(a, b, c, d) ((ULONG)(a) | ((ULONG)(b) << 8) | ((ULONG)(c) << 16) | ((ULONG)(d) << 24))

@@ -1,0 +1,132 @@
+// Host-side control of the kernel stand-in: the clock and its timed events,
+// the verifier, the low-resources switch, driver loading, user-mode I/O and
+// inspection. Used by tests, the machine and later the Win32 stand-in; never
+// by driver code.
+#pragma once
+
+#include "platform/kernel/ntddk.h"
+#include "platform/registry/store.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform::kernel {
+
+// One finding of the verifier: which rule was broken and by what call.
+struct Violation {
+    std::string rule;   // e.g. "irp-double-completion", "pool-leak", "wait-at-dispatch",
+                        // "pool-tag-mismatch", "irp-leak", "irp-use-after-free", ...
+    std::string detail; // the offending call and what it was given
+};
+
+// What an allocation asks for; the low-resources switch decides from it.
+struct AllocationRequest {
+    enum class Kind { Pool, Irp, WorkItem, DeviceObject };
+    Kind kind;
+    ULONG tag;       // pool tag, 0 for non-pool allocations
+    POOL_TYPE pool;  // for pool allocations
+    SIZE_T bytes;
+    uint64_t serial; // 1 for the first allocation of this kind made since boot, 2 ...
+};
+
+// A record of every IoSetDeviceInterfaceState call.
+struct InterfaceStateChange {
+    uint64_t time;         // 100-ns units
+    std::string linkName;  // the symbolic link name as registered
+    bool enable;
+    NTSTATUS status;
+};
+
+class UserFile; // a user-mode open of a device (opaque)
+
+class Kernel {
+public:
+    Kernel();
+    // Runs the teardown checks (outstanding pool, IRPs, devices) and reports
+    // each as a violation before the kernel goes away.
+    ~Kernel();
+    Kernel(const Kernel&) = delete;
+    Kernel& operator=(const Kernel&) = delete;
+
+    // The kernel that the free Windows functions act on. Exactly one exists
+    // at a time.
+    static Kernel& Current();
+
+    // --- Clock: 100-ns units since boot. The tick count is Now() / TickLength().
+    uint64_t Now() const;
+    ULONG TickLength() const;            // default 156,250
+    void SetTickLength(ULONG units);
+    // Runs the timed events due up to Now()+units in order, then sets the clock.
+    void AdvanceTime(uint64_t units);
+
+    // Timed events (device models, timers, deferred completions). Run in due
+    // order, equal times in scheduling order, at the given IRQL.
+    using EventId = uint64_t;
+    EventId Schedule(uint64_t dueTime, std::function<void()> fn, KIRQL irql = DISPATCH_LEVEL);
+    void Cancel(EventId id);
+    // Runs the earliest event if it is due at or before deadline (advancing
+    // the clock to it). False when there is none.
+    bool RunNextEvent(uint64_t deadline);
+    // Runs every event that is due now (without advancing the clock).
+    void RunDueEvents();
+
+    // --- Verifier
+    using ViolationHandler = std::function<void(const Violation&)>;
+    // The default handler prints the violation and aborts the process.
+    void SetViolationHandler(ViolationHandler handler);
+    void ReportViolation(std::string rule, std::string detail);
+    const std::vector<Violation>& Violations() const;
+    // Reports leaks now (pool, IRPs, live device objects) as violations.
+    void CheckForLeaks();
+
+    // --- Low-resources switch: return true to make that allocation fail.
+    using AllocationFilter = std::function<bool(const AllocationRequest&)>;
+    void SetAllocationFilter(AllocationFilter filter);
+
+    // --- Inspection
+    size_t OutstandingPoolBlocks(ULONG tag = 0) const; // 0: any tag
+    size_t OutstandingIrps() const;
+    const std::vector<InterfaceStateChange>& InterfaceStateChanges() const;
+
+    // --- Registry shared with the Win32 stand-in
+    registry::Store& Registry();
+
+    // --- Drivers: creates the driver object "\Driver\<name>", calls entry
+    // with the service key path "\REGISTRY\Machine\System\CurrentControlSet\
+    // Services\<name>" and returns the driver object, or nullptr when the
+    // entry failed (its status goes to *status).
+    PDRIVER_OBJECT LoadDriver(const std::string& name, PDRIVER_INITIALIZE entry,
+                              NTSTATUS* status = nullptr);
+    // Calls DriverUnload, then checks that the driver left no device objects.
+    void UnloadDriver(PDRIVER_OBJECT driver);
+
+    // --- User-mode I/O, as the I/O manager serves a program's calls.
+    // path is a Win32 device path ("\\.\name", looked up under \DosDevices)
+    // or a native one ("\Device\name"). Sends IRP_MJ_CREATE.
+    NTSTATUS OpenFile(const std::string& path, UserFile** file);
+    // METHOD_BUFFERED: one system buffer of max(in, out) bytes, input copied in,
+    // Information bytes copied back out. Waits (on the virtual clock) when the
+    // driver returns STATUS_PENDING.
+    NTSTATUS DeviceIoControl(UserFile* file, ULONG code, const void* in, ULONG inLength,
+                             void* out, ULONG outLength, ULONG* returned);
+    // Sends IRP_MJ_CLOSE and frees the open.
+    NTSTATUS CloseFile(UserFile* file);
+
+    // Looks up a named device object ("\Device\x") or a link ("\DosDevices\x").
+    PDEVICE_OBJECT FindDevice(const std::string& name) const;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+// Converts between the stand-in's UTF-16 and plain strings (ASCII in practice).
+std::string Narrow(const WCHAR* text, size_t chars);
+std::string Narrow(const UNICODE_STRING& text);
+std::u16string Widen(const std::string& text);
+
+} // namespace platform::kernel

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Every driver image may import only from the modules listed for it.
+set -e
+cd "$(dirname "$0")/.."
+status=0
+check() { # image allowed-modules...
+    image=$1; shift
+    [ -f "$image" ] || return 0
+    for dll in $(x86_64-w64-mingw32-objdump -p "$image" | sed -n 's/^\s*DLL Name: //p'); do
+        ok=no
+        for allowed in "$@"; do [ "$dll" = "$allowed" ] && ok=yes; done
+        if [ $ok = no ]; then echo "$image imports from $dll" >&2; status=1; fi
+    done
+}
+for arch in i686 x86_64; do
+    dir=build/windows-$arch/drivers
+    check $dir/touch/korvex.sys ntoskrnl.exe HAL.dll USBD.SYS
+    check $dir/mouse/pelmoxp.sys ntoskrnl.exe HAL.dll
+    check $dir/hid/pelmo98.sys ntoskrnl.exe HAL.dll HIDCLASS.SYS USBD.SYS
+done
+exit $status

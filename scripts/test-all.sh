@@ -1,0 +1,14 @@
+#!/bin/sh
+# The whole test command: host build and tests, then the Windows cross builds.
+set -e
+cd "$(dirname "$0")/.."
+sh scripts/install-deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake --preset default
+cmake --build --preset default -j "$jobs"
+ctest --preset default -j "$jobs"
+for preset in windows-i686 windows-x86_64; do
+    cmake --preset $preset
+    cmake --build --preset $preset -j "$jobs"
+done
+sh scripts/check-imports.sh
