@@ -22,7 +22,7 @@ function(add_driver_library name)
         target_compile_options(${name} PRIVATE -ffreestanding -fno-asynchronous-unwind-tables
                                                -fno-threadsafe-statics)
     else()
-        target_link_libraries(${name} PUBLIC platform_kernel)
+        target_link_libraries(${name} PUBLIC platform_kernel platform_usb)
     endif()
 endfunction()
 

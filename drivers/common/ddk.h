@@ -13,10 +13,14 @@
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndComplement64
 extern "C" {
 #include <ntddk.h>
+#include <usbdi.h>
+#include <usbdlib.h>
+#include <usbioctl.h>
 }
 #define KTEXT_(s) L##s
 #else
 #include "platform/kernel/ntddk.h"
+#include "platform/usb/usbdi.h"
 #define KTEXT_(s) u##s
 #endif
 
