@@ -11,6 +11,10 @@
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndSet64
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndReset64
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndComplement64
+// Its wdm.h also tests NTDDI_WINVISTA, which its sdkddkver.h never defines.
+#ifndef NTDDI_WINVISTA
+#define NTDDI_WINVISTA 0x06000000
+#endif
 extern "C" {
 #include <ntddk.h>
 #include <usbdi.h>

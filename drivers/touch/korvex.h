@@ -1,0 +1,112 @@
+// korvex, the touch screen's USB function driver: device context, driver-wide
+// state and every routine shared between its files.
+#pragma once
+
+#include "drivers/common/ddk.h"
+#include "drivers/common/touch_protocol.h"
+
+// "Mser": the first character is the low byte, as Windows stores tags.
+#define TOUCH_POOL_TAG DRIVER_TAG('M', 's', 'e', 'r')
+
+// Client identifier of the driver-object extension that holds the copy of
+// the service key path.
+#define TOUCH_REGISTRY_PATH_ID ((PVOID)1)
+
+#define TOUCH_TABLE_ENTRIES 5000
+#define TOUCH_QUEUE_ENTRIES 10
+#define TOUCH_REPORT_LENGTH 8
+
+// Newest point at Entries[0], oldest at Entries[Count - 1].
+typedef struct _TOUCH_POINT_QUEUE {
+    TOUCH_POINT Entries[TOUCH_QUEUE_ENTRIES];
+    ULONG Count;
+} TOUCH_POINT_QUEUE, *PTOUCH_POINT_QUEUE;
+
+typedef struct _TOUCH_DEVICE_EXTENSION {
+    // Decoding (decode.cpp). Guarded by the touch lock while a report is
+    // decoded; the settings loads write the tables and numbers unlocked, at
+    // passive level, and a report decoded meanwhile may see them half done.
+    USHORT XArray[TOUCH_TABLE_ENTRIES]; // raw X -> absolute X, the registry's byte image
+    USHORT YArray[TOUCH_TABLE_ENTRIES];
+    LONG doneMode;   // 1 Up, 2 Down, anything else Drag
+    LONG moveSlider; // stability window in 20 ms steps; 0: filter off
+    BOOLEAN CalibrationLoaded;
+    BOOLEAN RawMode;
+    TOUCH_POINT_QUEUE TouchPointQueue;
+    USHORT AnchorX;
+    USHORT AnchorY;
+    ULONGLONG AnchorTime; // tick count
+    ULONG HoldCount;      // reports pinned to the anchor; 0: no anchor
+
+    // Device control (devctl.cpp). Set by the first point read, under the
+    // touch lock; never cleared.
+    BOOLEAN InputDriverSeen;
+
+    // Reader.
+    PDEVICE_OBJECT LowerDeviceObject;
+    USBD_PIPE_HANDLE PipeHandle;
+    PURB ReadUrb; // non-paged, reused for every read
+    UCHAR ReportBuffer[TOUCH_REPORT_LENGTH];
+    ULONG ReadLength;
+    PIRP ReadIrp;
+    PIRP ResetIrp;
+    ULONG PortStatus;
+    KEVENT ReadDoneEvent;
+    BOOLEAN Stopped;
+    volatile LONG StartCount;
+
+    // Lifecycle (driver.cpp).
+    PDEVICE_OBJECT PhysicalDeviceObject;
+    PDEVICE_OBJECT DeviceObject;
+    PDRIVER_OBJECT DriverObject;
+    UNICODE_STRING InterfaceName; // from IoRegisterDeviceInterface; empty when not registered
+    DEVICE_POWER_STATE DevicePowerState;
+} TOUCH_DEVICE_EXTENSION, *PTOUCH_DEVICE_EXTENSION;
+
+// Driver-wide state, (re)initialised by DriverEntry.
+// The stability window in 100-ns units and the moveSlider it was computed from.
+extern ULONGLONG HoldWindow;
+extern LONG HoldWindowSlider;
+// Held IOCTL_TOUCH_READ_POINT requests (TOUCH_PENDING_READ nodes, oldest
+// first). PendingPointReadsLock is the one touch lock: it guards this list,
+// every TouchPointQueue, and the decode state a command changes (RawMode,
+// HoldCount, InputDriverSeen). Requests are never completed under it.
+extern LIST_ENTRY PendingPointReads;
+extern KSPIN_LOCK PendingPointReadsLock;
+
+// driver.cpp
+extern "C" DRIVER_INITIALIZE DriverEntry;
+DRIVER_ADD_DEVICE TouchAddDevice;
+DRIVER_UNLOAD TouchUnload;
+// Releases what AddDevice made (read URB, interface name, attachment, device
+// object). Passive level; nothing may be outstanding on the device.
+VOID DeleteTouchDevice(PTOUCH_DEVICE_EXTENSION Extension);
+
+// clock.cpp: the decoding core's clock.
+ULONGLONG TouchClockTicks(VOID);  // tick count since boot, read consistently
+ULONG TouchClockTickLength(VOID); // one tick in 100-ns units
+
+// decode.cpp: no kernel calls. PushPoint and PopPoint need the touch lock held.
+VOID ResetHoldWindow(VOID);
+VOID DecodeReport(PTOUCH_DEVICE_EXTENSION Extension, const UCHAR* Report);
+VOID StabilizePoint(PTOUCH_DEVICE_EXTENSION Extension, UCHAR Status, PUSHORT X, PUSHORT Y);
+VOID MapPoint(PTOUCH_DEVICE_EXTENSION Extension, USHORT RawX, USHORT RawY, PUSHORT X, PUSHORT Y);
+VOID PushPoint(PTOUCH_DEVICE_EXTENSION Extension, UCHAR Status, USHORT X, USHORT Y);
+BOOLEAN PopPoint(PTOUCH_DEVICE_EXTENSION Extension, PTOUCH_POINT Point);
+
+// devctl.cpp
+VOID InitializePendingReads(VOID);
+KIRQL AcquireTouchLock(VOID);
+VOID ReleaseTouchLock(KIRQL OldIrql);
+DRIVER_DISPATCH TouchCreateClose;
+DRIVER_DISPATCH TouchDeviceControl;
+DRIVER_DISPATCH TouchInternalDeviceControl;
+// Completes the oldest held read with the oldest point. IRQL <= DISPATCH_LEVEL.
+VOID ServePendingRead(PTOUCH_DEVICE_EXTENSION Extension);
+// Completes every held read with STATUS_CANCELLED. IRQL <= DISPATCH_LEVEL.
+VOID CancelPendingReads(VOID);
+
+// settings.cpp: passive level.
+VOID LoadSettings(PTOUCH_DEVICE_EXTENSION Extension);
+BOOLEAN LoadBackupSettings(PTOUCH_DEVICE_EXTENSION Extension);
+VOID SaveBackupSettings(PTOUCH_DEVICE_EXTENSION Extension);
