@@ -2,6 +2,7 @@
 
 #include "platform/registry/names.h"
 
+#include <atomic>
 #include <utility>
 
 namespace platform::registry {
@@ -53,6 +54,12 @@ struct Store::Impl {
     mutable std::recursive_mutex mutex;
     KeyRef root;
     std::function<void(const Change&)> observer;
+    const uint64_t serial = NextSerial();
+
+    static uint64_t NextSerial() {
+        static std::atomic<uint64_t> counter{0};
+        return ++counter;
+    }
 
     Impl() {
         root = std::make_shared<Key>(kRootName, std::string("\\") + kRootName, nullptr);
@@ -296,6 +303,10 @@ bool Store::DeleteTree(const std::string& path) {
 void Store::SetObserver(std::function<void(const Change&)> observer) {
     std::lock_guard lock(impl_->mutex);
     impl_->observer = std::move(observer);
+}
+
+uint64_t Store::Serial() const {
+    return impl_->serial;
 }
 
 } // namespace platform::registry
