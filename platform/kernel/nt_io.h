@@ -133,6 +133,10 @@ typedef ULONG PNP_DEVICE_STATE;
 #define SL_INVOKE_ON_SUCCESS 0x40
 #define SL_INVOKE_ON_ERROR 0x80
 
+// As in the DDK: on 64-bit targets these fields sit on pointer boundaries so
+// that Others.Argument1..4 overlay them one to one (Argument3 is the code).
+#define POINTER_ALIGNMENT alignas(sizeof(void*))
+
 typedef struct _IO_STACK_LOCATION {
     UCHAR MajorFunction;
     UCHAR MinorFunction;
@@ -148,8 +152,8 @@ typedef struct _IO_STACK_LOCATION {
         } Create;
         struct {
             ULONG OutputBufferLength;
-            ULONG InputBufferLength;
-            ULONG IoControlCode;
+            POINTER_ALIGNMENT ULONG InputBufferLength;
+            POINTER_ALIGNMENT ULONG IoControlCode;
             PVOID Type3InputBuffer;
         } DeviceIoControl;
         struct {
