@@ -40,6 +40,17 @@ PWCHAR PoolMultiString(const std::vector<std::string>& strings, bool multi) {
     return buffer;
 }
 
+// Transfers the device can no longer serve end as the host controller's
+// completion would end them: at DISPATCH_LEVEL.
+void CompleteTransfersAtDispatch(const std::vector<PIRP>& irps, USBD_STATUS status) {
+    if (irps.empty())
+        return;
+    KIRQL old;
+    KeRaiseIrql(DISPATCH_LEVEL, &old);
+    CompleteTransfers(irps, status);
+    KeLowerIrql(old);
+}
+
 std::string Hex4(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
@@ -101,7 +112,7 @@ void UsbPort::PullOut() {
         pdo = pdo_;
     }
     device->SetInReadyHandler(nullptr);
-    CompleteTransfers(ended, USBD_STATUS_DEVICE_GONE);
+    CompleteTransfersAtDispatch(ended, USBD_STATUS_DEVICE_GONE);
     if (onRemoval)
         onRemoval(pdo);
 }
@@ -431,7 +442,7 @@ void UsbPort::Shutdown() {
     }
     if (device != nullptr)
         device->SetInReadyHandler(nullptr);
-    CompleteTransfers(ended, USBD_STATUS_DEVICE_GONE);
+    CompleteTransfersAtDispatch(ended, USBD_STATUS_DEVICE_GONE);
     for (PIRP reset : resets)
         CompleteRequest(reset, STATUS_DEVICE_NOT_CONNECTED);
     if (pdo != nullptr)
