@@ -2,6 +2,9 @@
 // ended by errors and by pulling the device out.
 #include "hub_fixture.h"
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using platform::usb::UsbInCompletion;
@@ -179,6 +182,72 @@ TEST_F(TransferTest, QueuedDataIsReadInOrder) {
         seen.push_back(BufferOf(i)[1]);
     }
     EXPECT_EQ(seen, std::vector<uint8_t>({1, 2, 3, 4, 5}));
+}
+
+} // namespace
+
+namespace {
+
+// Re-arms from its completion routine, as the touch driver's reader does.
+struct ChainReader {
+    PDEVICE_OBJECT lower;
+    USBD_PIPE_HANDLE pipe;
+    URB urb{};
+    uint8_t buffer[8]{};
+    std::atomic<int> completed{0};
+    std::atomic<int> sum{0};
+    std::atomic<bool> stop{false};
+    std::atomic<PIRP> current{nullptr};
+
+    void Submit() {
+        PIRP irp = IoAllocateIrp(lower->StackSize, FALSE);
+        urb = usbtest::InterruptUrb(pipe, buffer, sizeof buffer);
+        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+        next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+        next->Parameters.Others.Argument1 = &urb;
+        IoSetCompletionRoutine(irp, Done, this, TRUE, TRUE, TRUE);
+        current = irp;
+        IoCallDriver(lower, irp);
+    }
+    static NTSTATUS Done(PDEVICE_OBJECT, PIRP irp, PVOID context) {
+        auto* self = static_cast<ChainReader*>(context);
+        const bool ok = NT_SUCCESS(irp->IoStatus.Status);
+        if (ok)
+            self->sum += self->buffer[0];
+        self->current = nullptr;
+        IoFreeIrp(irp);
+        self->completed++;
+        if (ok && !self->stop)
+            self->Submit();
+        return STATUS_MORE_PROCESSING_REQUIRED;
+    }
+};
+
+TEST_F(TransferTest, DataFromAnotherThreadReachesAChainOfReads) {
+    ChainReader reader{client_->Lower(), pipes_[0]};
+    reader.Submit();
+    constexpr int kReports = 2000;
+    std::thread device([&] {
+        for (int i = 0; i < kReports; ++i)
+            device_.Push(0x81, {USBD_STATUS_SUCCESS, {static_cast<uint8_t>(i % 7)}});
+    });
+    std::thread observer([&] {
+        while (reader.completed < kReports)
+            (void)Port().StatusBits();
+    });
+    while (reader.completed < kReports)
+        kernel_.RunDueEvents();
+    device.join();
+    observer.join();
+    int expected = 0;
+    for (int i = 0; i < kReports; ++i)
+        expected += i % 7;
+    EXPECT_EQ(reader.sum, expected);
+    reader.stop = true;
+    ASSERT_NE(reader.current.load(), nullptr);
+    EXPECT_TRUE(IoCancelIrp(reader.current));
+    EXPECT_EQ(reader.completed, kReports + 1);
 }
 
 } // namespace
