@@ -72,12 +72,17 @@ typedef union _LARGE_INTEGER {
     LONGLONG QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
+// GUID_DEFINED: the Win32 stand-in defines the same GUID for the programs.
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
 typedef struct _GUID {
     ULONG Data1;
     USHORT Data2;
     USHORT Data3;
     UCHAR Data4[8];
-} GUID, *PGUID;
+} GUID;
+#endif
+typedef GUID* PGUID;
 typedef const GUID* LPCGUID;
 
 typedef struct _LIST_ENTRY {

@@ -128,6 +128,18 @@ typedef struct tagRECT {
 } RECT, *PRECT, *LPRECT;
 typedef const RECT* LPCRECT;
 
+// GUID_DEFINED: the kernel stand-in defines the same GUID for the drivers.
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
+typedef struct _GUID {
+    ULONG Data1;
+    USHORT Data2;
+    USHORT Data3;
+    UCHAR Data4[8];
+} GUID;
+#endif
+typedef GUID* LPGUID;
+
 typedef struct _SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
