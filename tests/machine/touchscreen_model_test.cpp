@@ -56,24 +56,6 @@ TEST(TouchDescriptors, DescribeOneInterruptEndpoint) {
     EXPECT_EQ(endpoint->bInterval, 10);
 }
 
-TEST(TouchDescriptors, BrokenLayoutsLackInterfaceOrPipe) {
-    auto none = machine::devices::TouchConfigurationDescriptor(TouchLayout::NoInterface, 10);
-    auto* config = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(none.data());
-    EXPECT_EQ(config->bNumInterfaces, 0);
-    EXPECT_EQ(
-        USBD_ParseDescriptors(config, config->wTotalLength, config, USB_INTERFACE_DESCRIPTOR_TYPE),
-        nullptr);
-
-    auto noPipe = machine::devices::TouchConfigurationDescriptor(TouchLayout::NoPipe, 10);
-    config = reinterpret_cast<PUSB_CONFIGURATION_DESCRIPTOR>(noPipe.data());
-    auto* interface = USBD_ParseConfigurationDescriptorEx(config, config, -1, -1, -1, -1, -1);
-    ASSERT_NE(interface, nullptr);
-    EXPECT_EQ(interface->bNumEndpoints, 0);
-    EXPECT_EQ(
-        USBD_ParseDescriptors(config, config->wTotalLength, config, USB_ENDPOINT_DESCRIPTOR_TYPE),
-        nullptr);
-}
-
 TEST_F(TouchModelTest, ATouchLandsStaysMovesAndLifts) {
     model_.Press(1000, 2000);
     EXPECT_EQ(Drain(model_), std::vector<TouchReport>({MakeTouchReport(0x81, 1000, 2000)}));
@@ -122,15 +104,6 @@ TEST_F(TouchModelTest, TapLiftsAfterTheHoldTime) {
     model_.Press(2, 2);
     Advance(15 * kMs);
     EXPECT_TRUE(model_.Touching());
-}
-
-TEST_F(TouchModelTest, NothingIsDeliveredBeforeConfiguration) {
-    model_.SetConfiguration(0);
-    model_.Press(1, 1);
-    EXPECT_FALSE(model_.TakeIn(0x81).has_value());
-    model_.SetConfiguration(1);
-    EXPECT_TRUE(model_.TakeIn(0x81).has_value());
-    EXPECT_FALSE(model_.TakeIn(0x82).has_value());
 }
 
 class SmallFifoTest : public TouchModelTest {

@@ -1,5 +1,5 @@
-// The touch screen on a hub port, driven by a tiny client that starts it as
-// the touch driver does: port check, configuration, class request, one read.
+// The touch screen on a hub port, read by a tiny client as the touch driver
+// reads it: the first interface's first pipe, one transfer at a time.
 #include "machine/devices/touchscreen_model.h"
 #include "tests/usb/usb_test_support.h"
 
@@ -12,15 +12,14 @@ using machine::devices::TouchLayout;
 using machine::devices::TouchScreenModel;
 using machine::devices::TouchScreenOptions;
 using machine::devices::TransferFault;
-using platform::usb::UsbPortOptions;
 using usbtest::kMs;
 
 class TouchOnHubTest : public usbtest::KernelTest {
 protected:
-    void Plug(TouchScreenOptions options = {}, UsbPortOptions port = {}) {
+    void Plug(TouchScreenOptions options = {}) {
         model_.emplace(options);
         hub_.emplace();
-        PDEVICE_OBJECT pdo = hub_->Port().Plug(*model_, port);
+        PDEVICE_OBJECT pdo = hub_->Port().Plug(*model_);
         ASSERT_NE(pdo, nullptr);
         client_.emplace(pdo);
     }
@@ -48,46 +47,16 @@ protected:
         ExFreePool(select);
         return status;
     }
-    usbtest::AsyncRequest& Read() {
-        reads_.push_back(std::make_unique<ReadBuffers>());
-        ReadBuffers& r = *reads_.back();
-        r.urb = usbtest::InterruptUrb(pipe_, r.report, sizeof r.report);
-        return client_->SendUrb(&r.urb);
-    }
-    std::vector<uint8_t> ReportOf(size_t i) {
-        const auto& r = *reads_[i];
-        return std::vector<uint8_t>(
-            r.report, r.report + r.urb.UrbBulkOrInterruptTransfer.TransferBufferLength);
-    }
+    usbtest::AsyncRequest& Read() { return client_->Read(pipe_); }
     static std::vector<uint8_t> Bytes(const machine::devices::TouchReport& report) {
         return std::vector<uint8_t>(report.begin(), report.end());
     }
 
-    struct ReadBuffers {
-        URB urb;
-        uint8_t report[8];
-    };
     std::optional<TouchScreenModel> model_;
     std::optional<platform::usb::UsbHub> hub_;
     std::optional<usbtest::UsbTestClient> client_;
     USBD_PIPE_HANDLE pipe_ = nullptr;
-    std::vector<std::unique_ptr<ReadBuffers>> reads_;
 };
-
-TEST_F(TouchOnHubTest, StartsAsTheTouchDriverStartsIt) {
-    Plug();
-    ULONG bits = 0;
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_GET_PORT_STATUS, &bits), STATUS_SUCCESS);
-    EXPECT_EQ(bits, USBD_PORT_CONNECTED | USBD_PORT_ENABLED);
-    ULONG pipes = 0;
-    EXPECT_EQ(SelectConfiguration(&pipes), STATUS_SUCCESS);
-    EXPECT_EQ(pipes, 1u);
-    EXPECT_EQ(model_->Configuration(), 1);
-    uint8_t idle = 0xCC;
-    URB request = usbtest::ClassInterfaceUrb(2, &idle, 1);
-    EXPECT_EQ(client_->Submit(&request), STATUS_SUCCESS);
-    EXPECT_EQ(request.UrbControlVendorClassRequest.TransferBufferLength, 1u);
-}
 
 TEST_F(TouchOnHubTest, ATouchReachesHeldReadsOnTheClock) {
     Plug();
@@ -96,7 +65,7 @@ TEST_F(TouchOnHubTest, ATouchReachesHeldReadsOnTheClock) {
     model_->Press(500, 600);
     Advance(0);
     ASSERT_TRUE(first.done);
-    EXPECT_EQ(ReportOf(0), Bytes(MakeTouchReport(0x81, 500, 600)));
+    EXPECT_EQ(first.Received(), Bytes(MakeTouchReport(0x81, 500, 600)));
 
     auto& second = Read();
     Advance(9 * kMs);
@@ -104,13 +73,13 @@ TEST_F(TouchOnHubTest, ATouchReachesHeldReadsOnTheClock) {
     Advance(1 * kMs);
     ASSERT_TRUE(second.done);
     EXPECT_EQ(second.completionIrql, DISPATCH_LEVEL);
-    EXPECT_EQ(ReportOf(1), Bytes(MakeTouchReport(0x82, 500, 600)));
+    EXPECT_EQ(second.Received(), Bytes(MakeTouchReport(0x82, 500, 600)));
 
     model_->Lift();
     auto& third = Read();
     Advance(0);
     ASSERT_TRUE(third.done);
-    EXPECT_EQ(ReportOf(2), Bytes(MakeTouchReport(0x84, 500, 600)));
+    EXPECT_EQ(third.Received(), Bytes(MakeTouchReport(0x84, 500, 600)));
 }
 
 TEST_F(TouchOnHubTest, TransferFaultsEndTheHeldReadAndTheNextOnes) {
@@ -136,7 +105,7 @@ TEST_F(TouchOnHubTest, TransferFaultsEndTheHeldReadAndTheNextOnes) {
             Advance(0);
             ASSERT_TRUE(next.done);
             EXPECT_EQ(next.finalStatus, c.status);
-            EXPECT_EQ(reads_.back()->urb.UrbHeader.Status, c.usbd);
+            EXPECT_EQ(next.urb.UrbHeader.Status, c.usbd);
         }
         model_->SendReport({});
         auto& good = Read();
@@ -144,26 +113,7 @@ TEST_F(TouchOnHubTest, TransferFaultsEndTheHeldReadAndTheNextOnes) {
         ASSERT_TRUE(good.done);
         EXPECT_EQ(good.finalStatus, STATUS_SUCCESS);
         Release();
-        reads_.clear();
     }
-}
-
-TEST_F(TouchOnHubTest, ResetFaultsFailThePortResetWithADataError) {
-    Plug();
-    model_->FailResets(2);
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_RESET_PORT, nullptr), STATUS_DEVICE_DATA_ERROR);
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_RESET_PORT, nullptr), STATUS_DEVICE_DATA_ERROR);
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_RESET_PORT, nullptr), STATUS_SUCCESS);
-}
-
-TEST_F(TouchOnHubTest, StalledClassRequestFails) {
-    Plug();
-    ASSERT_EQ(SelectConfiguration(), STATUS_SUCCESS);
-    model_->StallClassRequests(true);
-    uint8_t idle;
-    URB request = usbtest::ClassInterfaceUrb(2, &idle, 1);
-    EXPECT_EQ(client_->Submit(&request), STATUS_UNSUCCESSFUL);
-    EXPECT_EQ(request.UrbHeader.Status, USBD_STATUS_STALL_PID);
 }
 
 TEST_F(TouchOnHubTest, BrokenConfigurationsShowNoInterfaceOrNoPipe) {
@@ -174,38 +124,6 @@ TEST_F(TouchOnHubTest, BrokenConfigurationsShowNoInterfaceOrNoPipe) {
     ULONG pipes = 99;
     EXPECT_EQ(SelectConfiguration(&pipes), STATUS_SUCCESS);
     EXPECT_EQ(pipes, 0u);
-}
-
-TEST_F(TouchOnHubTest, PortFaultsAtStart) {
-    Plug({}, {true, false});
-    ULONG bits = 0;
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_GET_PORT_STATUS, &bits), STATUS_SUCCESS);
-    EXPECT_EQ(bits, USBD_PORT_CONNECTED);
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_ENABLE_PORT, nullptr), STATUS_SUCCESS);
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_RESET_PORT, nullptr), STATUS_SUCCESS);
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_GET_PORT_STATUS, &bits), STATUS_SUCCESS);
-    EXPECT_EQ(bits, USBD_PORT_CONNECTED | USBD_PORT_ENABLED);
-    Release();
-
-    Plug({}, {false, false});
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_GET_PORT_STATUS, &bits), STATUS_SUCCESS);
-    EXPECT_EQ(bits, 0u);
-}
-
-TEST_F(TouchOnHubTest, PulledOutDuringATouch) {
-    Plug();
-    ASSERT_EQ(SelectConfiguration(), STATUS_SUCCESS);
-    model_->Press(1, 2);
-    auto& first = Read();
-    Advance(0);
-    ASSERT_TRUE(first.done);
-    auto& held = Read();
-    hub_->Port().PullOut();
-    ASSERT_TRUE(held.done);
-    EXPECT_EQ(held.finalStatus, STATUS_DEVICE_NOT_CONNECTED);
-    Advance(50 * kMs); // the finger's timed reports go nowhere
-    auto& later = Read();
-    EXPECT_EQ(later.callStatus, STATUS_DEVICE_NOT_CONNECTED);
 }
 
 } // namespace

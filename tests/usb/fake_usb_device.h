@@ -25,7 +25,6 @@ public:
     bool stall = false;
     std::vector<uint8_t> reply = {0x5A, 0xA5};
     std::vector<platform::usb::UsbSetupPacket> setups;
-    std::vector<uint8_t> lastOut;
     std::vector<UCHAR> configurations;
     USBD_STATUS resetStatus = USBD_STATUS_SUCCESS;
     unsigned resets = 0;
@@ -58,8 +57,6 @@ public:
             return USBD_STATUS_STALL_PID;
         if (setup.bmRequestType & 0x80)
             data = reply;
-        else
-            lastOut = data;
         return USBD_STATUS_SUCCESS;
     }
     USBD_STATUS SetConfiguration(UCHAR value) override {

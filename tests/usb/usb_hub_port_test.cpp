@@ -53,20 +53,6 @@ TEST_F(HubTest, EnableOrResetEnablesADisabledPort) {
     EXPECT_EQ(stats.statusQueries, 1u);
 }
 
-TEST_F(HubTest, ResetSelectsTheConfigurationAgainAndKeepsPipes) {
-    Plug();
-    Configure();
-    EXPECT_EQ(client_->Internal(IOCTL_INTERNAL_USB_RESET_PORT, nullptr), STATUS_SUCCESS);
-    EXPECT_EQ(device_.configurations, std::vector<UCHAR>({2, 2}));
-    device_.Push(0x81, {USBD_STATUS_SUCCESS, {1, 2}});
-    uint8_t report[8];
-    URB urb = usbtest::InterruptUrb(pipes_[0], report, sizeof report);
-    auto& read = client_->SendUrb(&urb);
-    Advance(0);
-    EXPECT_TRUE(read.done);
-    EXPECT_EQ(read.finalStatus, STATUS_SUCCESS);
-}
-
 TEST_F(HubTest, FailedResetIsADataErrorAndLeavesThePortDisabled) {
     Plug();
     device_.resetStatus = USBD_STATUS_CRC;
@@ -152,16 +138,6 @@ TEST_F(HubTest, RemoveWhileConnectedKeepsThePdo) {
     client_.reset();
     Advance(0);
     EXPECT_NE(Port().Pdo(), nullptr);
-}
-
-TEST_F(HubTest, PnpStateChangesSucceedAndOthersKeepTheirStatus) {
-    Plug();
-    for (UCHAR minor :
-         {IRP_MN_START_DEVICE, IRP_MN_QUERY_STOP_DEVICE, IRP_MN_STOP_DEVICE,
-          IRP_MN_CANCEL_STOP_DEVICE, IRP_MN_QUERY_REMOVE_DEVICE, IRP_MN_CANCEL_REMOVE_DEVICE})
-        EXPECT_EQ(client_->Pnp(minor), STATUS_SUCCESS) << int(minor);
-    EXPECT_EQ(client_->Pnp(IRP_MN_QUERY_DEVICE_TEXT), STATUS_NOT_SUPPORTED);
-    EXPECT_EQ(client_->Pnp(IRP_MN_QUERY_ID, nullptr, BusQueryCompatibleIDs), STATUS_NOT_SUPPORTED);
 }
 
 TEST_F(HubTest, QueryIdNamesVendorProductAndRevision) {

@@ -1,10 +1,10 @@
-// Shared by the USB and device suites: a kernel per test whose verifier must
-// stay silent, and a tiny client function driver on a hub PDO that sends what
-// a USB client driver sends.
+// Shared by the USB and device suites: a kernel per test, and a tiny client function driver on a
+// hub PDO that sends what a USB client driver sends.
 #pragma once
 
 #include "platform/kernel/kernel.h"
 #include "platform/usb/usb_hub.h"
+#include "tests/support/kernel_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -18,27 +18,17 @@ using platform::kernel::Kernel;
 
 constexpr uint64_t kMs = 10'000; // 100-ns units
 
-// A kernel for one test. Members that own kernel objects (hubs, clients)
-// are destroyed by the test body or by Release() before the leak check.
-class KernelTest : public ::testing::Test {
+// The shared kernel fixture, with a hook that frees what the test built
+// (hubs, clients) before the leak check.
+class KernelTest : public kernel_testing::KernelFixture {
 protected:
-    KernelTest() {
-        kernel_.SetViolationHandler(
-            [this](const platform::kernel::Violation& v) { violations_.push_back(v); });
-    }
-    // Called by TearDown before the leak check; frees what the test built.
     virtual void Release() {}
     void TearDown() override {
         Release();
-        kernel_.CheckForLeaks();
-        for (const auto& v : violations_)
-            ADD_FAILURE() << "verifier: " << v.rule << ": " << v.detail;
+        KernelFixture::TearDown();
     }
     // Runs every event due up to now + units.
-    void Advance(uint64_t units) { kernel_.AdvanceTime(units); }
-
-    Kernel kernel_;
-    std::vector<platform::kernel::Violation> violations_;
+    void Advance(uint64_t units) { kernel.AdvanceTime(units); }
 };
 
 // One request sent with its own IRP and a completion routine that records
@@ -50,7 +40,38 @@ struct AsyncRequest {
     KIRQL completionIrql = PASSIVE_LEVEL;
     bool pendingReturned = false;
     PIRP irp = nullptr; // valid until done
+    URB urb{};          // for reads: the transfer and its buffer
+    std::vector<uint8_t> buffer;
+
+    std::vector<uint8_t> Received() const {
+        return {buffer.begin(),
+                buffer.begin() + urb.UrbBulkOrInterruptTransfer.TransferBufferLength};
+    }
 };
+
+// URB builders, as client drivers fill them.
+inline URB DescriptorUrb(UCHAR type, UCHAR index, void* buffer, ULONG length) {
+    URB urb{};
+    UsbBuildGetDescriptorRequest(&urb, sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST), type, index,
+                                 0, buffer, nullptr, length, nullptr);
+    return urb;
+}
+
+inline URB InterruptUrb(USBD_PIPE_HANDLE pipe, void* buffer, ULONG length) {
+    URB urb{};
+    UsbBuildInterruptOrBulkTransferRequest(
+        &urb, sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr, length,
+        USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, nullptr);
+    return urb;
+}
+
+inline URB ClassInterfaceUrb(UCHAR request, void* buffer, ULONG length, bool in = true) {
+    URB urb{};
+    UsbBuildVendorRequest(
+        &urb, URB_FUNCTION_CLASS_INTERFACE, sizeof(struct _URB_CONTROL_VENDOR_OR_CLASS_REQUEST),
+        in ? USBD_TRANSFER_DIRECTION_IN : 0, 0, request, 0, 0, buffer, nullptr, length, nullptr);
+    return urb;
+}
 
 class UsbTestClient {
 public:
@@ -97,20 +118,16 @@ public:
     // Sends with an IRP of our own; the result lives until the client goes.
     AsyncRequest& Send(ULONG code, PVOID argument1, PVOID argument2 = nullptr) {
         requests_.push_back(std::make_unique<AsyncRequest>());
-        AsyncRequest& request = *requests_.back();
-        PIRP irp = IoAllocateIrp(lower_->StackSize, FALSE);
-        EXPECT_NE(irp, nullptr);
-        request.irp = irp;
-        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
-        next->Parameters.DeviceIoControl.IoControlCode = code;
-        next->Parameters.Others.Argument1 = argument1;
-        next->Parameters.Others.Argument2 = argument2;
-        IoSetCompletionRoutine(irp, AsyncComplete, &request, TRUE, TRUE, TRUE);
-        request.callStatus = IoCallDriver(lower_, irp);
-        return request;
+        return Send(*requests_.back(), code, argument1, argument2);
     }
-    AsyncRequest& SendUrb(PURB urb) { return Send(IOCTL_INTERNAL_USB_SUBMIT_URB, urb); }
+    // An interrupt or bulk IN transfer of length bytes (buffer poisoned 0xCC).
+    AsyncRequest& Read(USBD_PIPE_HANDLE pipe, ULONG length = 8) {
+        requests_.push_back(std::make_unique<AsyncRequest>());
+        AsyncRequest& request = *requests_.back();
+        request.buffer.assign(length, 0xCC);
+        request.urb = InterruptUrb(pipe, request.buffer.data(), length);
+        return Send(request, IOCTL_INTERNAL_USB_SUBMIT_URB, &request.urb);
+    }
 
     // A Plug and Play request as the PnP manager sends it (status preset to
     // STATUS_NOT_SUPPORTED); returns the final status and Information.
@@ -141,6 +158,20 @@ private:
         driver->DriverUnload = [](PDRIVER_OBJECT) {};
         return STATUS_SUCCESS;
     }
+    AsyncRequest& Send(AsyncRequest& request, ULONG code, PVOID argument1,
+                       PVOID argument2 = nullptr) {
+        PIRP irp = IoAllocateIrp(lower_->StackSize, FALSE);
+        EXPECT_NE(irp, nullptr);
+        request.irp = irp;
+        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+        next->Parameters.DeviceIoControl.IoControlCode = code;
+        next->Parameters.Others.Argument1 = argument1;
+        next->Parameters.Others.Argument2 = argument2;
+        IoSetCompletionRoutine(irp, AsyncComplete, &request, TRUE, TRUE, TRUE);
+        request.callStatus = IoCallDriver(lower_, irp);
+        return request;
+    }
     static NTSTATUS SignalAndKeep(PDEVICE_OBJECT, PIRP, PVOID context) {
         KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
         return STATUS_MORE_PROCESSING_REQUIRED;
@@ -161,30 +192,6 @@ private:
     PDEVICE_OBJECT lower_ = nullptr;
     std::vector<std::unique_ptr<AsyncRequest>> requests_;
 };
-
-// URB builders, as client drivers fill them.
-inline URB DescriptorUrb(UCHAR type, UCHAR index, void* buffer, ULONG length) {
-    URB urb{};
-    UsbBuildGetDescriptorRequest(&urb, sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST), type, index,
-                                 0, buffer, nullptr, length, nullptr);
-    return urb;
-}
-
-inline URB InterruptUrb(USBD_PIPE_HANDLE pipe, void* buffer, ULONG length) {
-    URB urb{};
-    UsbBuildInterruptOrBulkTransferRequest(
-        &urb, sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER), pipe, buffer, nullptr, length,
-        USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, nullptr);
-    return urb;
-}
-
-inline URB ClassInterfaceUrb(UCHAR request, void* buffer, ULONG length, bool in = true) {
-    URB urb{};
-    UsbBuildVendorRequest(
-        &urb, URB_FUNCTION_CLASS_INTERFACE, sizeof(struct _URB_CONTROL_VENDOR_OR_CLASS_REQUEST),
-        in ? USBD_TRANSFER_DIRECTION_IN : 0, 0, request, 0, 0, buffer, nullptr, length, nullptr);
-    return urb;
-}
 
 // Selects the first interface of a configuration descriptor, as the touch
 // driver does; returns the URB (free with ExFreePool) or nullptr.

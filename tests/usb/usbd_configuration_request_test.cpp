@@ -58,9 +58,9 @@ TEST_F(ConfigurationRequest, OneRecordPerListEntrySizedForItsPipes) {
         record += info->Length;
     }
     EXPECT_EQ(record, reinterpret_cast<uint8_t*>(urb) + urb->UrbHeader.Length);
-    EXPECT_EQ(kernel_.OutstandingPoolBlocks(), 1u);
+    EXPECT_EQ(kernel.OutstandingPoolBlocks(), 1u);
     ExFreePool(urb);
-    EXPECT_EQ(kernel_.OutstandingPoolBlocks(), 0u);
+    EXPECT_EQ(kernel.OutstandingPoolBlocks(), 0u);
 }
 
 TEST_F(ConfigurationRequest, NothingToSelectOrNoMemoryGivesNull) {
@@ -72,7 +72,7 @@ TEST_F(ConfigurationRequest, NothingToSelectOrNoMemoryGivesNull) {
 
     USBD_INTERFACE_LIST_ENTRY list[2] = {
         {USBD_ParseConfigurationDescriptorEx(config, config, 0, -1, -1, -1, -1), nullptr}, {}};
-    kernel_.SetAllocationFilter([](const platform::kernel::AllocationRequest& r) {
+    kernel.SetAllocationFilter([](const platform::kernel::AllocationRequest& r) {
         return r.kind == platform::kernel::AllocationRequest::Kind::Pool;
     });
     EXPECT_EQ(USBD_CreateConfigurationRequestEx(config, list), nullptr);
