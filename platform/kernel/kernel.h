@@ -7,6 +7,7 @@
 #include "platform/kernel/ntddk.h"
 #include "platform/registry/store.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,28 @@
 namespace platform::kernel {
 
 // One finding of the verifier: which rule was broken and by what call.
+// After reporting, the kernel skips the offending operation where it can do
+// so safely (a second completion does nothing) so that tests can go on.
+//
+// Rules:
+//   IRPs     irp-double-completion, irp-use-after-free (any call on a freed
+//            IRP), irp-invalid, irp-leak, irp-no-stack-location,
+//            irp-pending-not-marked (dispatch returned STATUS_PENDING, its
+//            location never got SL_PENDING_RETURNED), irp-unwound-past-
+//            originator (an IoAllocateIrp request nobody claimed back),
+//            irp-complete-with-cancel-routine, irp-complete-pending-status,
+//            irp-complete-unsent, irp-information-overrun (METHOD_BUFFERED
+//            Information above the output length), irp-free-outstanding,
+//            irp-free-not-owner, irp-use-after-completion,
+//            cancel-lock-not-released
+//   pool     pool-leak, pool-tag-mismatch, pool-double-free, pool-bad-free,
+//            pool-paged-at-dispatch
+//   objects  device-leak, device-delete-with-irps, device-delete-attached,
+//            device-invalid, driver-unload-with-devices, driver-invalid,
+//            driver-unloaded-call, object-invalid
+//   threads  wait-at-dispatch, deadlock, irql-invalid, irql-not-restored,
+//            spinlock-recursive, spinlock-not-owner
+//   other    stand-in-unsupported (a call the stand-in cannot model)
 struct Violation {
     std::string rule;   // e.g. "irp-double-completion", "pool-leak", "wait-at-dispatch",
                         // "pool-tag-mismatch", "irp-leak", "irp-use-after-free", ...
@@ -73,6 +96,13 @@ public:
     // Runs every event that is due now (without advancing the clock).
     void RunDueEvents();
 
+    // Off by default: a wait that nothing scheduled can satisfy is a
+    // deadlock. Stress tests that signal kernel objects from several host
+    // threads turn this on: such a wait then blocks until another thread
+    // signals it, reporting "deadlock" after cap of real time.
+    void SetRealThreadWaits(bool enable,
+                            std::chrono::milliseconds cap = std::chrono::milliseconds(30000));
+
     // --- Verifier
     using ViolationHandler = std::function<void(const Violation&)>;
     // The default handler prints the violation and aborts the process.
@@ -95,9 +125,10 @@ public:
     registry::Store& Registry();
 
     // --- Drivers: creates the driver object "\Driver\<name>", calls entry
-    // with the service key path "\REGISTRY\Machine\System\CurrentControlSet\
-    // Services\<name>" and returns the driver object, or nullptr when the
-    // entry failed (its status goes to *status).
+    // with the service key path
+    // "\REGISTRY\Machine\System\CurrentControlSet\Services\<name>" and
+    // returns the driver object, or nullptr when the entry failed (its status
+    // goes to *status).
     PDRIVER_OBJECT LoadDriver(const std::string& name, PDRIVER_INITIALIZE entry,
                               NTSTATUS* status = nullptr);
     // Calls DriverUnload, then checks that the driver left no device objects.
@@ -112,7 +143,8 @@ public:
     // driver returns STATUS_PENDING.
     NTSTATUS DeviceIoControl(UserFile* file, ULONG code, const void* in, ULONG inLength,
                              void* out, ULONG outLength, ULONG* returned);
-    // Sends IRP_MJ_CLOSE and frees the open.
+    // Sends IRP_MJ_CLEANUP, then IRP_MJ_CLOSE unless a kernel reference to
+    // the file object remains, and frees the open.
     NTSTATUS CloseFile(UserFile* file);
 
     // Looks up a named device object ("\Device\x") or a link ("\DosDevices\x").

@@ -115,8 +115,9 @@ inline VOID InsertHeadList(PLIST_ENTRY ListHead, PLIST_ENTRY Entry) {
     ListHead->Flink = Entry;
 }
 
-// The interlocked list calls take the given spin lock; they return the
-// previous head (insert) or the removed entry, NULL when the list was empty.
+// The interlocked list calls take the given spin lock; they return the entry
+// that was first (head insert) or last (tail insert) before, or the removed
+// entry; NULL when the list was empty.
 PLIST_ENTRY ExInterlockedInsertTailList(PLIST_ENTRY ListHead, PLIST_ENTRY ListEntry,
                                         PKSPIN_LOCK Lock);
 PLIST_ENTRY ExInterlockedInsertHeadList(PLIST_ENTRY ListHead, PLIST_ENTRY ListEntry,

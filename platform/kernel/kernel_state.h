@@ -1,0 +1,39 @@
+// The kernel's state, private to the stand-in: one instance of each part, and
+// the accessor through which the free Windows functions reach the current
+// kernel.
+#pragma once
+
+#include "platform/kernel/clock.h"
+#include "platform/kernel/device_interfaces.h"
+#include "platform/kernel/dispatcher.h"
+#include "platform/kernel/irp_table.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/object_table.h"
+#include "platform/kernel/pool.h"
+#include "platform/kernel/resource_gate.h"
+#include "platform/kernel/verifier.h"
+
+namespace platform::kernel {
+
+struct Kernel::State {
+    explicit State(Kernel& kernel) : owner(kernel) {}
+
+    Kernel& owner;
+    detail::Verifier verifier;
+    detail::ResourceGate gate;
+    detail::Clock clock;
+    detail::Dispatcher dispatcher;
+    detail::Pool pool;
+    detail::ObjectTable objects;
+    detail::IrpTable irps;
+    detail::DeviceInterfaces interfaces;
+    registry::Store registry;
+    KSPIN_LOCK cancelLock = 0;
+};
+
+namespace detail {
+// The current kernel's state; aborts when there is no kernel.
+Kernel::State& K();
+} // namespace detail
+
+} // namespace platform::kernel
