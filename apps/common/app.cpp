@@ -1,0 +1,86 @@
+#include "apps/common/app.h"
+
+#include "apps/common/modal_dialog.h"
+
+#include <string.h>
+
+namespace {
+
+// One program per user-interface thread; several programs may share a host
+// process, each on its own thread.
+thread_local Application* currentApplication = NULL;
+
+} // namespace
+
+Application::Application()
+    : exitCode_(0), instance_(NULL), commandLine_(NULL), show_(SW_SHOWNORMAL), mainDialog_(NULL) {
+    title_[0] = '\0';
+}
+
+Application::~Application() {
+    if (currentApplication == this) {
+        currentApplication = NULL;
+    }
+}
+
+Application* Application::Current() {
+    return currentApplication;
+}
+
+BOOL Application::InitInstance() {
+    return TRUE;
+}
+
+int Application::ExitInstance() {
+    return exitCode_;
+}
+
+int Application::Run(HINSTANCE instance, LPSTR commandLine, int show) {
+    currentApplication = this;
+    instance_ = instance;
+    commandLine_ = commandLine;
+    show_ = show;
+
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        path[0] = '\0';
+    } else {
+        path[length] = '\0';
+    }
+    const char* name = strrchr(path, '\\');
+    name = name != NULL ? name + 1 : path;
+    strncpy(title_, name, sizeof title_ - 1);
+    title_[sizeof title_ - 1] = '\0';
+    char* dot = strrchr(title_, '.');
+    if (dot != NULL) {
+        *dot = '\0';
+    }
+
+    if (InitInstance()) {
+        MSG msg;
+        BOOL got;
+        while ((got = GetMessageA(&msg, NULL, 0, 0)) != 0 && got != -1) {
+            HWND main = mainDialog_ != NULL ? mainDialog_->Handle() : NULL;
+            if (main == NULL || !IsDialogMessageA(main, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        exitCode_ = got == 0 ? (int)msg.wParam : -1;
+    }
+    return ExitInstance();
+}
+
+int AppMessageBox(LPCSTR text, UINT type) {
+    Application* app = Application::Current();
+    HWND owner = NULL;
+    LPCSTR caption = NULL;
+    if (app != NULL) {
+        caption = app->Title()[0] != '\0' ? app->Title() : NULL;
+        if (app->MainDialog() != NULL) {
+            owner = app->MainDialog()->Handle();
+        }
+    }
+    return MessageBoxA(owner, text, caption, type);
+}
