@@ -40,6 +40,8 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
     DriverObject->MajorFunction[IRP_MJ_CLOSE] = TouchCreateClose;
     DriverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = TouchDeviceControl;
     DriverObject->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = TouchInternalDeviceControl;
+    DriverObject->MajorFunction[IRP_MJ_POWER] = TouchPower;
+    DriverObject->MajorFunction[IRP_MJ_PNP] = TouchPnp;
     DriverObject->DriverExtension->AddDevice = TouchAddDevice;
     DriverObject->DriverUnload = TouchUnload;
     return STATUS_SUCCESS;
@@ -52,6 +54,8 @@ static VOID SetInitialState(PTOUCH_DEVICE_EXTENSION Extension) {
     Extension->ReadLength = TOUCH_REPORT_LENGTH;
     Extension->DevicePowerState = PowerDeviceD0;
     KeInitializeEvent(&Extension->ReadDoneEvent, NotificationEvent, FALSE);
+    KeInitializeSpinLock(&Extension->ReaderLock);
+    KeInitializeEvent(&Extension->RecoveryDoneEvent, NotificationEvent, TRUE);
 }
 
 // Passive level. Names are fixed, so a second touch screen fails here with

@@ -51,9 +51,17 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     PIRP ReadIrp;
     PIRP ResetIrp;
     ULONG PortStatus;
-    KEVENT ReadDoneEvent;
+    KEVENT ReadDoneEvent; // not signalled while a read is in flight
     BOOLEAN Stopped;
     volatile LONG StartCount;
+    // ReaderLock guards Stopped, ReadInFlight and RecoveryInFlight, so that a
+    // completion never re-arms after a stop and the stop path knows what is
+    // still with the lower driver.
+    KSPIN_LOCK ReaderLock;
+    BOOLEAN ReadInFlight;          // ReadIrp (allocated once, reused) is below us
+    BOOLEAN RecoveryInFlight;      // a port reset or the work after it is pending
+    KEVENT RecoveryDoneEvent;      // notification; signalled while no recovery runs
+    PIO_WORKITEM RecoveryWorkItem; // allocated at the first data error
 
     // Lifecycle (driver.cpp).
     PDEVICE_OBJECT PhysicalDeviceObject;
@@ -81,6 +89,27 @@ DRIVER_UNLOAD TouchUnload;
 // Releases what AddDevice made (read URB, interface name, attachment, device
 // object). Passive level; nothing may be outstanding on the device.
 VOID DeleteTouchDevice(PTOUCH_DEVICE_EXTENSION Extension);
+
+// reader.cpp: passive level. StartReader and StopReader are serialized by
+// the Plug and Play and power paths.
+NTSTATUS StartReader(PTOUCH_DEVICE_EXTENSION Extension);
+VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension);
+// At removal, after StopReader: frees the read request and the work item.
+VOID ReleaseReader(PTOUCH_DEVICE_EXTENSION Extension);
+
+// configure.cpp: passive level; each waits for the lower driver.
+NTSTATUS CallLowerSynchronously(PTOUCH_DEVICE_EXTENSION Extension, ULONG IoControlCode,
+                                PVOID Argument1, PVOID Argument2);
+NTSTATUS CheckPort(PTOUCH_DEVICE_EXTENSION Extension);
+NTSTATUS ConfigureDevice(PTOUCH_DEVICE_EXTENSION Extension);
+VOID UnconfigureDevice(PTOUCH_DEVICE_EXTENSION Extension);
+
+// pnp.cpp, power.cpp
+DRIVER_DISPATCH TouchPnp;
+DRIVER_DISPATCH TouchPower;
+// Records the state; tells the power manager unless at dispatch level for a
+// state other than D0.
+VOID SetDevicePower(PTOUCH_DEVICE_EXTENSION Extension, DEVICE_POWER_STATE State);
 
 // clock.cpp: the decoding core's clock.
 ULONGLONG TouchClockTicks(VOID);  // tick count since boot, read consistently

@@ -1,0 +1,87 @@
+// Plug and Play requests: start and stop the reader, retry the settings on
+// query-state, release the device at removal. Passive level, serialized by
+// the system. Every request is passed down exactly once.
+#include "drivers/touch/korvex.h"
+
+static IO_COMPLETION_ROUTINE SignalStartDone;
+
+static PTOUCH_DEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
+    return (PTOUCH_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
+}
+
+static NTSTATUS PassDown(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
+    IoSkipCurrentIrpStackLocation(Irp);
+    return IoCallDriver(Extension->LowerDeviceObject, Irp);
+}
+
+// Hands the request back to StartDevice, which completes it.
+static NTSTATUS NTAPI SignalStartDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    UNREFERENCED_PARAMETER(Irp);
+    KeSetEvent((PKEVENT)Context, IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+// The device below must have started before the reader touches it, so the
+// start is sent down and waited for. A failed reader start leaves the device
+// started but silent; the request keeps the lower driver's status.
+static NTSTATUS StartDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IoCopyCurrentIrpStackLocationToNext(Irp);
+    IoSetCompletionRoutine(Irp, SignalStartDone, &done, TRUE, TRUE, TRUE);
+    NTSTATUS status = IoCallDriver(Extension->LowerDeviceObject, Irp);
+    if (status == STATUS_PENDING) {
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, NULL);
+    }
+    status = Irp->IoStatus.Status;
+    if (NT_SUCCESS(status)) {
+        StartReader(Extension);
+    }
+    IoCompleteRequest(Irp, IO_NO_INCREMENT);
+    return status;
+}
+
+// The reader has stopped and given back every held point read before this
+// request goes down; nothing of ours is outstanding afterwards. The device is
+// unconfigured while the port still serves it.
+static NTSTATUS RemoveDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
+    StopReader(Extension);
+    ReleaseReader(Extension);
+    UnconfigureDevice(Extension);
+    Irp->IoStatus.Status = STATUS_SUCCESS;
+    NTSTATUS status = PassDown(Extension, Irp);
+    DeleteTouchDevice(Extension);
+    return status;
+}
+
+// Settings that could not be read at start are tried again here, from the
+// global key first and the backup key second.
+static VOID RetrySettings(PTOUCH_DEVICE_EXTENSION Extension) {
+    if (!Extension->CalibrationLoaded) {
+        LoadSettings(Extension);
+        if (!Extension->CalibrationLoaded) {
+            LoadBackupSettings(Extension);
+        }
+    }
+}
+
+NTSTATUS NTAPI TouchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    PTOUCH_DEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
+    switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {
+    case IRP_MN_START_DEVICE:
+        return StartDevice(extension, Irp);
+    case IRP_MN_REMOVE_DEVICE:
+        return RemoveDevice(extension, Irp);
+    case IRP_MN_STOP_DEVICE:
+    case IRP_MN_SURPRISE_REMOVAL:
+        StopReader(extension);
+        Irp->IoStatus.Status = STATUS_SUCCESS;
+        return PassDown(extension, Irp);
+    case IRP_MN_QUERY_PNP_DEVICE_STATE:
+        RetrySettings(extension);
+        return PassDown(extension, Irp);
+    default:
+        return PassDown(extension, Irp);
+    }
+}

@@ -1,0 +1,297 @@
+// The interrupt reader: one 8-byte transfer kept outstanding on the selected
+// pipe, re-armed from its completion, and port recovery after data errors.
+//
+// Ownership: the read request is allocated once and reused for every read
+// of the device's life; ReleaseReader frees it at removal. Reset requests are
+// allocated per reset and freed by ResetComplete. ReaderLock makes "stopped"
+// and "in flight" one decision, so a completion never re-arms after
+// StopReader and StopReader never returns while a read or a recovery can
+// still touch the device.
+#include "drivers/touch/korvex.h"
+
+#define STOP_PAUSE (-1000000LL)         // 100 ms, relative
+#define READ_DONE_TIMEOUT (-12000000LL) // 1.2 s, relative
+
+static IO_COMPLETION_ROUTINE ReadComplete;
+static IO_COMPLETION_ROUTINE ResetComplete;
+static IO_WORKITEM_ROUTINE ResetWorker;
+static IO_WORKITEM_ROUTINE ResumeWorker;
+
+static KIRQL AcquireReaderLock(PTOUCH_DEVICE_EXTENSION Extension) {
+    KIRQL oldIrql;
+    KeAcquireSpinLock(&Extension->ReaderLock, &oldIrql);
+    return oldIrql;
+}
+
+static VOID ReleaseReaderLock(PTOUCH_DEVICE_EXTENSION Extension, KIRQL OldIrql) {
+    KeReleaseSpinLock(&Extension->ReaderLock, OldIrql);
+}
+
+static CCHAR LowerStackSize(PTOUCH_DEVICE_EXTENSION Extension) {
+    return Extension->LowerDeviceObject->StackSize;
+}
+
+// Reader lock held, read not in flight. Prepares ReadIrp and ReadUrb for the
+// next transfer; the caller sends it after dropping the lock.
+static VOID ArmReadLocked(PTOUCH_DEVICE_EXTENSION Extension) {
+    PURB urb = Extension->ReadUrb;
+    UsbBuildInterruptOrBulkTransferRequest(
+        urb, sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER), Extension->PipeHandle,
+        Extension->ReportBuffer, NULL, Extension->ReadLength,
+        USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, NULL);
+
+    PIRP irp = Extension->ReadIrp;
+    IoReuseIrp(irp, STATUS_NOT_SUPPORTED);
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+    next->Parameters.Others.Argument1 = urb;
+    IoSetCompletionRoutine(irp, ReadComplete, Extension, TRUE, TRUE, TRUE);
+
+    Extension->ReadInFlight = TRUE;
+    KeClearEvent(&Extension->ReadDoneEvent);
+}
+
+// IRQL <= DISPATCH_LEVEL. Sends the next read unless the reader is stopped
+// or a read is already below us. STATUS_UNSUCCESSFUL when the one read
+// request cannot be allocated: nothing retries, the reader is idle.
+static NTSTATUS SubmitRead(PTOUCH_DEVICE_EXTENSION Extension) {
+    if (Extension->ReadIrp == NULL) {
+        Extension->ReadIrp = IoAllocateIrp(LowerStackSize(Extension), FALSE);
+        if (Extension->ReadIrp == NULL) {
+            return STATUS_UNSUCCESSFUL;
+        }
+    }
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    BOOLEAN send = !Extension->Stopped && !Extension->ReadInFlight;
+    if (send) {
+        ArmReadLocked(Extension);
+    }
+    ReleaseReaderLock(Extension, oldIrql);
+    if (!send) {
+        return STATUS_SUCCESS;
+    }
+    return IoCallDriver(Extension->LowerDeviceObject, Extension->ReadIrp);
+}
+
+// Recovery bookkeeping. BeginRecoveryLocked runs under the reader lock in the
+// same acquisition that ends a read, so the stop path sees either the read
+// or the recovery. EndRecovery signals last: after it, the device may go.
+static VOID BeginRecoveryLocked(PTOUCH_DEVICE_EXTENSION Extension) {
+    Extension->RecoveryInFlight = TRUE;
+    KeClearEvent(&Extension->RecoveryDoneEvent);
+}
+
+static VOID EndRecovery(PTOUCH_DEVICE_EXTENSION Extension) {
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    Extension->RecoveryInFlight = FALSE;
+    ReleaseReaderLock(Extension, oldIrql);
+    KeSetEvent(&Extension->RecoveryDoneEvent, IO_NO_INCREMENT, FALSE);
+}
+
+static BOOLEAN IsStopped(PTOUCH_DEVICE_EXTENSION Extension) {
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    BOOLEAN stopped = Extension->Stopped;
+    ReleaseReaderLock(Extension, oldIrql);
+    return stopped;
+}
+
+// IRQL <= DISPATCH_LEVEL, recovery in flight. The work item was allocated
+// when the recovery began.
+static VOID QueueRecoveryStep(PTOUCH_DEVICE_EXTENSION Extension, PIO_WORKITEM_ROUTINE Step) {
+    IoQueueWorkItem(Extension->RecoveryWorkItem, Step, DelayedWorkQueue, Extension);
+}
+
+// Runs at dispatch level or below, in the lower driver's completion context.
+// The request is ours and is reused, so the I/O manager must stop here.
+static NTSTATUS NTAPI ReadComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
+    const NTSTATUS status = Irp->IoStatus.Status;
+    const BOOLEAN decode = (status == STATUS_SUCCESS);
+    const BOOLEAN rearm = decode || status == STATUS_IO_TIMEOUT;
+    BOOLEAN reset = (status == STATUS_DEVICE_DATA_ERROR);
+
+    // Before the re-arm: the next transfer writes the same buffer.
+    if (decode) {
+        DecodeReport(extension, extension->ReportBuffer);
+    }
+    if (reset && extension->RecoveryWorkItem == NULL) {
+        extension->RecoveryWorkItem = IoAllocateWorkItem(extension->DeviceObject);
+        reset = (extension->RecoveryWorkItem != NULL); // else recovery ends here: idle
+    }
+
+    BOOLEAN rearmed = FALSE;
+    BOOLEAN recovering = FALSE;
+    KIRQL oldIrql = AcquireReaderLock(extension);
+    extension->ReadInFlight = FALSE;
+    if (!extension->Stopped) {
+        if (rearm) {
+            ArmReadLocked(extension);
+            rearmed = TRUE;
+        } else if (reset) {
+            BeginRecoveryLocked(extension);
+            recovering = TRUE;
+        }
+    }
+    ReleaseReaderLock(extension, oldIrql);
+
+    if (rearmed) {
+        IoCallDriver(extension->LowerDeviceObject, Irp);
+        return STATUS_MORE_PROCESSING_REQUIRED;
+    }
+    // The recovery keeps the stop path waiting on its own event, so the read
+    // may be reported done first.
+    KeSetEvent(&extension->ReadDoneEvent, IO_NO_INCREMENT, FALSE);
+    if (recovering) {
+        // Hubs take a port reset only at passive level.
+        QueueRecoveryStep(extension, ResetWorker);
+    }
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+// Passive level, recovery in flight. Sends the asynchronous port reset;
+// ResetComplete continues the recovery. Without a request the recovery ends
+// here and the reader is idle.
+static VOID ResetPort(PTOUCH_DEVICE_EXTENSION Extension) {
+    PIRP irp = IoAllocateIrp(LowerStackSize(Extension), FALSE);
+    if (irp == NULL) {
+        EndRecovery(Extension);
+        return;
+    }
+    Extension->ResetIrp = irp;
+    Extension->PortStatus = 0;
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_RESET_PORT;
+    next->Parameters.Others.Argument1 = &Extension->PortStatus;
+    next->Parameters.Others.Argument2 = NULL;
+    IoSetCompletionRoutine(irp, ResetComplete, Extension, TRUE, TRUE, TRUE);
+    IoCallDriver(Extension->LowerDeviceObject, irp);
+}
+
+// Dispatch level or below. Frees the reset request and picks the next step;
+// the work after a good reset waits for the lower driver, so it runs from
+// the work item. A reset that ends after a stop ends the recovery.
+static NTSTATUS NTAPI ResetComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
+    const NTSTATUS status = Irp->IoStatus.Status;
+    IoFreeIrp(Irp);
+    extension->ResetIrp = NULL;
+
+    if (IsStopped(extension)) {
+        EndRecovery(extension);
+    } else if (status == STATUS_SUCCESS) {
+        QueueRecoveryStep(extension, ResumeWorker);
+    } else if (status == STATUS_DEVICE_DATA_ERROR) {
+        QueueRecoveryStep(extension, ResetWorker); // no limit on repetitions
+    } else {
+        EndRecovery(extension); // idle
+    }
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+// Work item, passive level. Nothing may touch the extension after the reset
+// is sent: its completion may already have queued the next step.
+static VOID NTAPI ResetWorker(PDEVICE_OBJECT DeviceObject, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
+    if (IsStopped(extension)) {
+        EndRecovery(extension);
+    } else {
+        ResetPort(extension);
+    }
+}
+
+// Work item, passive level, after a good reset: reading resumes if the port
+// looks right, else the reader is idle. SubmitRead refuses after a stop.
+static VOID NTAPI ResumeWorker(PDEVICE_OBJECT DeviceObject, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
+    if (!IsStopped(extension) && NT_SUCCESS(CheckPort(extension))) {
+        SubmitRead(extension);
+    }
+    EndRecovery(extension);
+}
+
+NTSTATUS StartReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    if (!Extension->Stopped) {
+        return STATUS_SUCCESS; // running, or idle until the next stop
+    }
+    // Only a stop of a running reader gives a start back, so two failed
+    // starts use up the device object's starts for good.
+    if (Extension->StartCount > 1) {
+        return STATUS_UNSUCCESSFUL;
+    }
+    InterlockedIncrement(&Extension->StartCount);
+    if (ConfigureDevice(Extension) != STATUS_SUCCESS) {
+        return STATUS_UNSUCCESSFUL;
+    }
+
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    Extension->Stopped = FALSE;
+    ReleaseReaderLock(Extension, oldIrql);
+
+    LoadSettings(Extension);
+    SubmitRead(Extension);
+    IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
+    return STATUS_SUCCESS;
+}
+
+VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    if (Extension->Stopped) {
+        return;
+    }
+    InterlockedDecrement(&Extension->StartCount);
+    CancelPendingReads();
+
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    Extension->Stopped = TRUE;
+    ReleaseReaderLock(Extension, oldIrql);
+
+    LARGE_INTEGER pause;
+    pause.QuadPart = STOP_PAUSE;
+    KeDelayExecutionThread(KernelMode, FALSE, &pause);
+
+    // Nothing can start after this sample: Stopped is set.
+    oldIrql = AcquireReaderLock(Extension);
+    BOOLEAN reading = Extension->ReadInFlight;
+    BOOLEAN recovering = Extension->RecoveryInFlight;
+    ReleaseReaderLock(Extension, oldIrql);
+
+    if (reading) {
+        // Cancelling a request that has just completed only sets its Cancel
+        // flag: it is never freed before removal. Whether or not the cancel
+        // found a cancel routine, the completion is still to come.
+        IoCancelIrp(Extension->ReadIrp);
+        LARGE_INTEGER timeout;
+        timeout.QuadPart = READ_DONE_TIMEOUT;
+        KeWaitForSingleObject(&Extension->ReadDoneEvent, Executive, KernelMode, FALSE, &timeout);
+    }
+    if (recovering) {
+        // A port reset is short; its completion and work item must be done
+        // before the device may go.
+        KeWaitForSingleObject(&Extension->RecoveryDoneEvent, Executive, KernelMode, FALSE, NULL);
+    }
+    IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
+}
+
+VOID ReleaseReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    BOOLEAN reading = Extension->ReadInFlight;
+    ReleaseReaderLock(Extension, oldIrql);
+    if (reading) {
+        // A read that outlived StopReader's limit is still below us: the
+        // request cannot be freed before it is back.
+        KeWaitForSingleObject(&Extension->ReadDoneEvent, Executive, KernelMode, FALSE, NULL);
+    }
+    if (Extension->ReadIrp != NULL) {
+        IoFreeIrp(Extension->ReadIrp);
+        Extension->ReadIrp = NULL;
+    }
+    if (Extension->RecoveryWorkItem != NULL) {
+        IoFreeWorkItem(Extension->RecoveryWorkItem);
+        Extension->RecoveryWorkItem = NULL;
+    }
+}
