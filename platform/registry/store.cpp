@@ -21,6 +21,7 @@ public:
     std::vector<Value> values;
     bool deleted = false;
     bool permanent = false; // the root and its hives cannot be deleted
+    KeyRef link;            // a registry link: every lookup through it lands here
 };
 
 namespace {
@@ -31,7 +32,7 @@ constexpr const char* kHives[] = {"Machine", "User"};
 KeyRef FindSubkey(const Key& parent, std::string_view name) {
     for (const auto& child : parent.subkeys) {
         if (NamesEqual(child->name, name)) {
-            return child;
+            return child->link ? child->link : child;
         }
     }
     return nullptr;
@@ -69,6 +70,16 @@ struct Store::Impl {
             key->permanent = true;
             root->subkeys.push_back(std::move(key));
         }
+        // As on Windows, the current control set is a link to the set in use,
+        // so the service key path a driver is given ("...\ControlSet001\Services\x")
+        // and the one programs open ("...\CurrentControlSet\Services\x") meet.
+        KeyRef system = CreatePath(root, {"Machine", "System"}, nullptr);
+        KeyRef controlSet = CreatePath(system, {"ControlSet001"}, nullptr);
+        auto current = std::make_shared<Key>("CurrentControlSet",
+                                             system->path + "\\CurrentControlSet", system.get());
+        current->permanent = true;
+        current->link = controlSet;
+        system->subkeys.push_back(std::move(current));
     }
 
     void Notify(Change change) const {
