@@ -20,11 +20,14 @@ extern "C" {
 #include <usbdi.h>
 #include <usbdlib.h>
 #include <usbioctl.h>
+#include <kbdmou.h>
+#include <ntddmou.h>
 }
 #define KTEXT_(s) L##s
 #else
 #include "platform/kernel/ntddk.h"
 #include "platform/usb/usbdi.h"
+#include "platform/input/kbdmou.h"
 #define KTEXT_(s) u##s
 #endif
 

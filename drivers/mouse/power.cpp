@@ -1,0 +1,19 @@
+// Power requests pass through; the device keeps no power state of its own.
+// Passive level (DO_POWER_PAGABLE).
+#include "drivers/mouse/pelmoxp.h"
+
+NTSTATUS NTAPI MouseDispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    PMOUSE_DEVICE_EXTENSION extension = (PMOUSE_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
+    NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, Irp);
+    PoStartNextPowerIrp(Irp);
+    if (!NT_SUCCESS(status)) {
+        // The device is being removed.
+        Irp->IoStatus.Status = status;
+        IoCompleteRequest(Irp, IO_NO_INCREMENT);
+        return status;
+    }
+    IoSkipCurrentIrpStackLocation(Irp);
+    status = PoCallDriver(extension->LowerDeviceObject, Irp);
+    IoReleaseRemoveLock(&extension->RemoveLock, Irp);
+    return status;
+}
