@@ -125,13 +125,13 @@ static NTSTATUS ReadTotalLength(PTOUCH_DEVICE_EXTENSION Extension, PUSHORT Total
 static NTSTATUS SelectFirstInterface(PTOUCH_DEVICE_EXTENSION Extension,
                                      PUSB_CONFIGURATION_DESCRIPTOR Configuration,
                                      USHORT TotalLength) {
-    PUSB_INTERFACE_DESCRIPTOR interface = (PUSB_INTERFACE_DESCRIPTOR)USBD_ParseDescriptors(
+    PUSB_INTERFACE_DESCRIPTOR firstInterface = (PUSB_INTERFACE_DESCRIPTOR)USBD_ParseDescriptors(
         Configuration, TotalLength, Configuration, USB_INTERFACE_DESCRIPTOR_TYPE);
-    if (interface == NULL) {
+    if (firstInterface == NULL) {
         return STATUS_NO_SUCH_DEVICE;
     }
     USBD_INTERFACE_LIST_ENTRY list[2];
-    list[0].InterfaceDescriptor = interface;
+    list[0].InterfaceDescriptor = firstInterface;
     list[0].Interface = NULL;
     list[1].InterfaceDescriptor = NULL;
     list[1].Interface = NULL;
