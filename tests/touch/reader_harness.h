@@ -251,6 +251,23 @@ protected:
         return points;
     }
 
+    // A complete set of the four settings, identity tables, under key.
+    void WriteSettings(const std::string& key, const std::string& mode) {
+        struct Helpers : TouchTest {
+            using TouchTest::Table;
+            using TouchTest::Text;
+        };
+        const std::vector<UCHAR> table = Helpers::Table([](int i) { return USHORT(i); });
+        const std::vector<UCHAR> modeText = Helpers::Text(mode);
+        const std::vector<UCHAR> sliderText = Helpers::Text("0");
+        auto& registry = kernel.Registry();
+        registry.SetValue(key, "XArray", REG_BINARY, table.data(), table.size());
+        registry.SetValue(key, "YArray", REG_BINARY, table.data(), table.size());
+        registry.SetValue(key, "doneMode", REG_SZ, modeText.data(), modeText.size());
+        registry.SetValue(key, "moveSlider", REG_SZ, sliderText.data(), sliderText.size());
+    }
+    static std::string BackupKey() { return kServicesKey + kService + "\\USBConfig"; }
+
     PTOUCH_DEVICE_EXTENSION ext = nullptr;
 
 private:
