@@ -69,6 +69,19 @@ public:
         }
         Finish(irp, status, point, irql);
     }
+    // As Complete, when a read is held; false when none is.
+    bool CompleteIfHeld(NTSTATUS status, std::optional<TOUCH_POINT> point = std::nullopt) {
+        PIRP irp;
+        {
+            std::lock_guard lock(mutex_);
+            if (held_.empty())
+                return false;
+            irp = held_.front().irp;
+            held_.pop_front();
+        }
+        Finish(irp, status, point, DISPATCH_LEVEL);
+        return true;
+    }
     void CompleteWithPoint(UCHAR button, USHORT x, USHORT y) {
         Complete(STATUS_SUCCESS, TOUCH_POINT{button, x, y});
     }

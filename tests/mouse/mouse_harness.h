@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -113,9 +114,13 @@ inline NTSTATUS RootEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
 // --- The stack's entry: pelmoxp with the mouse class above it.
 
 inline platform::input::MouseClass* gMouseClass = nullptr;
+// Runs right after pelmoxp's own AddDevice, before the start.
+inline std::function<void()> gAfterAddDevice;
 
 inline NTSTATUS StackAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     NTSTATUS status = MouseAddDevice(driver, pdo);
+    if (NT_SUCCESS(status) && gAfterAddDevice)
+        gAfterAddDevice();
     if (NT_SUCCESS(status) && gMouseClass != nullptr)
         status = gMouseClass->AddDevice(pdo);
     return status;
@@ -204,6 +209,7 @@ protected:
         ReleaseTouch();
         mouseClass.reset();
         gMouseClass = nullptr;
+        gAfterAddDevice = nullptr;
         IoDeleteDevice(rootPdo);
         kernel.UnloadDriver(busDriver_);
         platform::trace::SetSink(nullptr);
