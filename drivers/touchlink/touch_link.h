@@ -13,7 +13,13 @@
 //
 // StopFeed returns only when no read is out. A read that a completion is
 // re-arming while the stop clears the flags is waited for until it has
-// reached the touch driver (SendsInProgress), and only then released.
+// reached the touch driver (SendsInProgress), and only then released. A read
+// out while unlinked is released through the touch driver's name, which still
+// leads to the device holding it if that device is there at all.
+//
+// Every field is per device, the notification handle too: one library
+// serves two drivers, and a handle kept driver-wide would be shared by them
+// where both are linked into one program (the host's tests).
 #pragma once
 
 #include "drivers/common/ddk.h"
