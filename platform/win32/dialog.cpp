@@ -186,8 +186,12 @@ Window* BuildDialog(HINSTANCE instance, const DialogTemplate& t, HWND ownerHandl
             SetError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;
         }
-        RECT r{DialogUnitsToPixelsX(item.x), DialogUnitsToPixelsY(item.y),
-               DialogUnitsToPixelsX(item.x + item.cx), DialogUnitsToPixelsY(item.y + item.cy)};
+        // Position and size are mapped each on its own, so a control's size
+        // does not depend on where it stands.
+        int left = DialogUnitsToPixelsX(item.x);
+        int top = DialogUnitsToPixelsY(item.y);
+        RECT r{left, top, left + DialogUnitsToPixelsX(item.cx),
+               top + DialogUnitsToPixelsY(item.cy)};
         HANDLE image = nullptr;
         bool isIcon = false;
         if (item.title.isOrdinal) {

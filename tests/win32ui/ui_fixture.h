@@ -23,6 +23,58 @@ inline const char* const kModule = "win32ui_test";
 
 inline constexpr uint64_t kMillisecond = 10000;
 
+// What a dialog procedure saw: "command <id> <code>", "notify <id> <code>",
+// "hscroll <code> <position>", "timer <id>", "message <number>".
+struct Recorder {
+    std::vector<std::string> events;
+    // Called for every message before it is recorded; TRUE: handled.
+    std::function<BOOL(HWND, UINT, WPARAM, LPARAM)> hook;
+    // Ends the dialog on IDOK and IDCANCEL with that identifier.
+    bool endOnOkCancel = true;
+};
+
+inline INT_PTR CALLBACK RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    }
+    auto* recorder = reinterpret_cast<Recorder*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (recorder == nullptr) {
+        return FALSE;
+    }
+    if (recorder->hook && recorder->hook(dialog, message, wParam, lParam)) {
+        return TRUE;
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        recorder->events.push_back("command " + std::to_string(LOWORD(wParam)) + " " +
+                                   std::to_string(HIWORD(wParam)));
+        if (recorder->endOnOkCancel && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+            EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        recorder->events.push_back("notify " + std::to_string(header->idFrom) + " " +
+                                   std::to_string((int)header->code));
+        return TRUE;
+    }
+    case WM_HSCROLL:
+        recorder->events.push_back("hscroll " + std::to_string(LOWORD(wParam)) + " " +
+                                   std::to_string(HIWORD(wParam)));
+        return TRUE;
+    case WM_TIMER:
+        recorder->events.push_back("timer " + std::to_string(wParam));
+        return TRUE;
+    default:
+        if (message >= WM_USER && message < 0x8000) {
+            recorder->events.push_back("message " + std::to_string(message));
+            return TRUE;
+        }
+        return FALSE;
+    }
+}
+
 class UiTest : public kernel_testing::KernelFixture {
 protected:
     UiTest() {
@@ -62,6 +114,23 @@ protected:
     }
 
     void Advance(uint64_t milliseconds) { runtime.AdvanceTime(milliseconds * kMillisecond); }
+
+    // Runs a program that shows dialog resource id with RecordingProc and
+    // returns when it waits; the dialog result lands in *result.
+    platform::win32::ProcessId ShowDialog(UINT id, Recorder* recorder, INT_PTR* result = nullptr) {
+        auto pid = Start([=](HINSTANCE instance) {
+            INT_PTR r = DialogBoxParamA(instance, MAKEINTRESOURCEA(id), nullptr, RecordingProc,
+                                        reinterpret_cast<LPARAM>(recorder));
+            if (result != nullptr)
+                *result = r;
+            return 0;
+        });
+        runtime.RunUntilIdle();
+        return pid;
+    }
+
+    // A control of the foreground dialog.
+    HWND Control(int id) { return GetDlgItem(user.Foreground(), id); }
 
     platform::win32::Runtime runtime;
     platform::win32::ScriptedUser user;
