@@ -44,11 +44,12 @@ static NTSTATUS StartDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
 
 // The reader has stopped and given back every held point read before this
 // request goes down; nothing of ours is outstanding afterwards. The device is
-// unconfigured while the port still serves it.
+// unconfigured while the port still serves it, which also ends a transfer
+// that outlived the stop's limit, so that ReleaseReader gets it back.
 static NTSTATUS RemoveDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
     StopReader(Extension);
-    ReleaseReader(Extension);
     UnconfigureDevice(Extension);
+    ReleaseReader(Extension);
     Irp->IoStatus.Status = STATUS_SUCCESS;
     NTSTATUS status = PassDown(Extension, Irp);
     DeleteTouchDevice(Extension);

@@ -23,8 +23,11 @@ constexpr uint64_t kMs = 10'000;
 // What the tap does; shared between the test and the filter's dispatch.
 struct TapScript {
     std::mutex mutex;
-    std::vector<std::string> log;     // "status", "enable", "reset", "urb 09", "pnp 00", "power 02"
-    std::deque<NTSTATUS> readResults; // the next transfers end with these, at dispatch level
+    std::vector<std::string> log; // "status", "enable", "reset", "urb 09", "pnp 00", "power 02"
+    // The next transfers end with these, at dispatch level, after readDelay;
+    // they cannot be cancelled meanwhile.
+    std::deque<NTSTATUS> readResults;
+    uint64_t readDelay = 0;
     std::deque<NTSTATUS> resetResults; // the next resets end with these after resetDelay
     uint64_t resetDelay = 0;
     bool powerAtDispatch = false; // set-power requests end here, at dispatch level, later
@@ -108,6 +111,7 @@ inline NTSTATUS TapInternal(PDEVICE_OBJECT device, PIRP irp) {
         if (request == "urb 09" && !script.readResults.empty()) {
             result = script.readResults.front();
             script.readResults.pop_front();
+            delay = script.readDelay;
         } else if (request == "reset" && !script.resetResults.empty()) {
             result = script.resetResults.front();
             script.resetResults.pop_front();

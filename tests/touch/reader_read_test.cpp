@@ -115,6 +115,26 @@ TEST_F(ReaderTest, StopReturnsWhenTheCancelledReadIsBackNotAfterTheLimit) {
     EXPECT_TRUE(PopAll().empty());
 }
 
+// A lower driver that cannot cancel: the stop gives up after 1.2 s, but the
+// removal must not free the request before it is back.
+TEST_F(ReaderTest, RemovalWaitsForAReadThatOutlivedTheStop) {
+    ASSERT_EQ(Plug(), STATUS_SUCCESS);
+    Tap().readResults.push_back(STATUS_SUCCESS);
+    Tap().readDelay = 5000 * kMs;
+    Model().SendReport(MakeTouchReport(0x81, 10, 20));
+    Advance(1);
+    ASSERT_TRUE(ext->ReadInFlight);
+
+    const uint64_t before = kernel.Now();
+    ASSERT_EQ(kernel.StopDevice(Node()), STATUS_SUCCESS);
+    EXPECT_GE(kernel.Now() - before, 1300 * kMs); // pause + limit
+    EXPECT_TRUE(ext->ReadInFlight);
+
+    ASSERT_EQ(kernel.RemoveDevice(Node()), STATUS_SUCCESS);
+    EXPECT_GE(kernel.Now() - before, 4900 * kMs); // until the late completion
+    ext = nullptr;
+}
+
 TEST_F(ReaderTest, ReadRequestShortOfMemoryLeavesTheReaderIdleUntilRestarted) {
     bool failed = false;
     kernel.SetAllocationFilter([&](const platform::kernel::AllocationRequest& request) {
