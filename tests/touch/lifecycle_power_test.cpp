@@ -67,14 +67,5 @@ TEST_F(PowerTest, PowerUpFinishedAtDispatchLevelStartsTheReaderAtPassiveLevel) {
     EXPECT_EQ(kernel.DevicePower(ext->DeviceObject), PowerDeviceD0);
 }
 
-TEST_F(PowerTest, OtherPowerRequestsPassDown) {
-    ASSERT_EQ(Plug(), STATUS_SUCCESS);
-    const size_t before = Tap().Count("power 02");
-    ASSERT_EQ(kernel.SetSystemPower(PowerSystemWorking), STATUS_SUCCESS);
-    EXPECT_EQ(Tap().Count("power 02"), before + 1);
-    EXPECT_FALSE(ext->Stopped);
-    EXPECT_EQ(ext->StartCount, 1);
-}
-
 } // namespace
 } // namespace touch_testing
