@@ -25,6 +25,7 @@ NTSTATUS FailForUnloadedDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
 
 NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     auto& k = K();
+    bool viaPoCallDriver = TakePoCallDriverMark();
     if (ThreadIrql() > DISPATCH_LEVEL)
         k.verifier.Report("irql-invalid", "IoCallDriver at IRQL " + std::to_string(ThreadIrql()));
 
@@ -79,6 +80,10 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         record->holder = DeviceObject;
         generation = ++record->locations[static_cast<size_t>(location)].generation;
         record->frames.push_back({frame, DeviceObject, location, generation});
+        if (sp->MajorFunction == IRP_MJ_POWER && !viaPoCallDriver)
+            findings.Add("power-irp-sent-with-iocalldriver",
+                         "IoCallDriver(" + DescribeRequest(Irp) +
+                             "): power requests go down with PoCallDriver");
         if (driverGone)
             routine = FailForUnloadedDriver;
         else if (sp->MajorFunction > IRP_MJ_MAXIMUM_FUNCTION)

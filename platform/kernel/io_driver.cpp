@@ -12,7 +12,9 @@ using namespace detail;
 
 namespace {
 
-const char kServicesRoot[] = "\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\";
+// Windows hands a driver its service key under the control set in use, not
+// under the CurrentControlSet link.
+const char kServicesRoot[] = "\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\";
 
 UNICODE_STRING View(const std::u16string& text) {
     UNICODE_STRING view;
@@ -29,6 +31,10 @@ void Release(Kernel::State& k, DriverInfo* info, const std::string& when) {
     k.pool.ReportLeaks(object, when);
     Findings findings;
     k.irps.ReportLeaks(object, when, findings);
+    k.workItems.ReportQueued(object, when, findings);
+    k.workItems.ReportLeaks(object, when, findings);
+    for (const std::string& registration : k.interfaces.RegistrationsOf(object))
+        findings.Add("pnp-notification-at-unload", registration + " is still active " + when);
     std::lock_guard lock(k.objects.mutex);
     bool devicesLeft = false;
     for (PDEVICE_OBJECT device = object->DeviceObject; device; device = device->NextDevice) {
@@ -85,6 +91,8 @@ PDRIVER_OBJECT Kernel::LoadDriver(const std::string& name, PDRIVER_INITIALIZE en
     }
 
     // The path string lives only for the call, as on Windows: drivers copy it.
+    // An installed driver always has its service key.
+    k.registry.Create(kServicesRoot + name);
     std::u16string registryPath = Widen(kServicesRoot + name);
     UNICODE_STRING path = View(registryPath);
     {
@@ -126,6 +134,8 @@ namespace detail {
 
 NTSTATUS DefaultDispatch(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     UNREFERENCED_PARAMETER(DeviceObject);
+    if (IoGetCurrentIrpStackLocation(Irp)->MajorFunction == IRP_MJ_POWER)
+        PoStartNextPowerIrp(Irp);
     Irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
     IoCompleteRequest(Irp, IO_NO_INCREMENT);
     return STATUS_INVALID_DEVICE_REQUEST;

@@ -91,9 +91,12 @@ bool DereferenceFile(PFILE_OBJECT file) {
             return true;
     }
     SendFileRequest(file, IRP_MJ_CLOSE);
-    std::lock_guard lock(k.objects.mutex);
-    InterlockedDecrement(&file->DeviceObject->ReferenceCount);
-    k.objects.files.erase(file);
+    {
+        std::lock_guard lock(k.objects.mutex);
+        InterlockedDecrement(&file->DeviceObject->ReferenceCount);
+        k.objects.files.erase(file);
+    }
+    k.pnp.OnFileClosed();
     return true;
 }
 

@@ -26,6 +26,36 @@ std::string DeviceInterfaces::GuidText(const GUID& guid) {
     return text;
 }
 
+void DeviceInterfaces::SetEnabled(InterfaceEntry& entry, bool enable) {
+    auto& k = K();
+    entry.enabled = enable;
+    {
+        std::lock_guard names(k.objects.mutex);
+        std::string key = ObjectTable::Key(entry.link);
+        if (enable)
+            k.objects.names[key] = NameEntry{entry.link, nullptr, {}, entry.pdo};
+        else
+            k.objects.names.erase(key);
+    }
+    PostInterfaceChange(entry, enable, nextSerial++, nullptr);
+}
+
+void DeviceInterfaces::DisableAllOf(PDEVICE_OBJECT pdo) {
+    std::lock_guard lock(mutex);
+    for (auto& [key, entry] : entries)
+        if (entry.pdo == pdo && entry.enabled)
+            SetEnabled(entry, false);
+}
+
+std::vector<std::string> DeviceInterfaces::RegistrationsOf(PDRIVER_OBJECT driver) {
+    std::lock_guard lock(mutex);
+    std::vector<std::string> found;
+    for (auto& registration : registrations)
+        if (registration->active && registration->driver == driver)
+            found.push_back("a notification registration for " + GuidText(registration->classGuid));
+    return found;
+}
+
 } // namespace platform::kernel::detail
 
 namespace {
@@ -51,8 +81,8 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject,
             return STATUS_INVALID_DEVICE_REQUEST;
         instance = pdo->instancePath;
     }
-    std::lock_guard lock(k.interfaces.mutex);
     if (instance.empty()) {
+        std::lock_guard lock(k.interfaces.mutex);
         auto& number = k.interfaces.pdoNumbers[PhysicalDeviceObject];
         if (number == 0)
             number = static_cast<int>(k.interfaces.pdoNumbers.size());
@@ -77,10 +107,12 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject,
     SymbolicLinkName->Length = static_cast<USHORT>(link.size() * sizeof(WCHAR));
     SymbolicLinkName->MaximumLength = static_cast<USHORT>(bytes);
 
-    std::string key = ObjectTable::Key(link);
-    if (!k.interfaces.entries.count(key))
-        k.interfaces.entries[key] =
-            InterfaceEntry{PhysicalDeviceObject, *InterfaceClassGuid, link, false};
+    // The same instance path and class give the same interface, also for a
+    // new PDO after the device came back.
+    std::lock_guard lock(k.interfaces.mutex);
+    InterfaceEntry& entry = k.interfaces.entries[ObjectTable::Key(link)];
+    if (!entry.enabled)
+        entry = InterfaceEntry{PhysicalDeviceObject, *InterfaceClassGuid, link, false};
     return STATUS_SUCCESS;
 }
 
@@ -99,13 +131,7 @@ NTSTATUS IoSetDeviceInterfaceState(PUNICODE_STRING SymbolicLinkName, BOOLEAN Ena
     else if (!Enable && !found->second.enabled)
         status = STATUS_OBJECT_NAME_NOT_FOUND;
     else {
-        InterfaceEntry& entry = found->second;
-        entry.enabled = Enable;
-        std::lock_guard names(k.objects.mutex);
-        if (Enable)
-            k.objects.names[key] = NameEntry{entry.link, nullptr, {}, entry.pdo};
-        else
-            k.objects.names.erase(key);
+        k.interfaces.SetEnabled(found->second, Enable);
         status = STATUS_SUCCESS;
     }
     k.interfaces.changes.push_back({k.clock.Now(), link, Enable != FALSE, status});

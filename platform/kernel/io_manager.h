@@ -12,6 +12,11 @@ namespace platform::kernel::detail {
 // request with STATUS_INVALID_DEVICE_REQUEST.
 DRIVER_DISPATCH DefaultDispatch;
 
+// PoCallDriver marks the IoCallDriver that follows on the thread as a power
+// request sent the way power requests must be sent.
+void MarkPoCallDriver();
+bool TakePoCallDriverMark();
+
 // "\Device\x of korvex", for findings; takes the object table's lock.
 std::string DescribeDevice(PDEVICE_OBJECT device);
 

@@ -41,6 +41,7 @@ struct SyncCompletion {
     KEVENT event;
     IO_STATUS_BLOCK iosb;
     std::vector<unsigned char> output; // METHOD_BUFFERED output, Information bytes
+    int powerStarts = 0;               // PoStartNextPowerIrp calls on it
 };
 
 struct IrpRecord {
@@ -70,6 +71,7 @@ struct IrpRecord {
     std::vector<Frame> frames;
     std::vector<Location> locations; // index 1 .. StackCount
     std::string what;                // "IRP_MJ_PNP 0x14", for findings
+    int powerStarts = 0;             // PoStartNextPowerIrp calls
 
     // Finishing at the top (Threaded and System).
     PVOID systemBuffer = nullptr;

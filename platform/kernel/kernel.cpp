@@ -89,6 +89,7 @@ void Kernel::CheckForLeaks() {
     detail::Findings findings;
     state_->pool.ReportLeaks(nullptr, "at teardown");
     state_->irps.ReportLeaks(nullptr, "at teardown", findings);
+    state_->workItems.ReportLeaks(nullptr, "at teardown", findings);
     std::lock_guard lock(state_->objects.mutex);
     for (auto& [object, device] : state_->objects.devices) {
         if (device->deleted || device->leakReported)

@@ -38,6 +38,13 @@ namespace platform::kernel {
 //            driver-unloaded-call, object-invalid
 //   threads  wait-at-dispatch, deadlock, irql-invalid, irql-not-restored,
 //            spinlock-recursive, spinlock-not-owner
+//   PnP      device-initializing (AddDevice left DO_DEVICE_INITIALIZING),
+//            pnp-remove-left-device, pnp-notification-at-unload,
+//            pnp-notification-invalid, remove-lock-underflow
+//   power    power-irp-next-not-started (no PoStartNextPowerIrp),
+//            power-irp-sent-with-iocalldriver
+//   work     workitem-queued-at-unload, workitem-double-queue,
+//            workitem-free-queued, workitem-leak, workitem-invalid
 //   other    stand-in-unsupported (a call the stand-in cannot model)
 struct Violation {
     std::string rule;   // e.g. "irp-double-completion", "pool-leak", "wait-at-dispatch",
@@ -63,7 +70,8 @@ struct InterfaceStateChange {
     NTSTATUS status;
 };
 
-class UserFile; // a user-mode open of a device (opaque)
+class UserFile;   // a user-mode open of a device (opaque)
+class DeviceNode; // a device the Plug and Play manager knows (opaque)
 
 class Kernel {
 public:
@@ -126,7 +134,7 @@ public:
 
     // --- Drivers: creates the driver object "\Driver\<name>", calls entry
     // with the service key path
-    // "\REGISTRY\Machine\System\CurrentControlSet\Services\<name>" and
+    // "\REGISTRY\MACHINE\SYSTEM\ControlSet001\Services\<name>" (created if missing) and
     // returns the driver object, or nullptr when the entry failed (its status
     // goes to *status).
     PDRIVER_OBJECT LoadDriver(const std::string& name, PDRIVER_INITIALIZE entry,
@@ -149,6 +157,51 @@ public:
 
     // Looks up a named device object ("\Device\x") or a link ("\DosDevices\x").
     PDEVICE_OBJECT FindDevice(const std::string& name) const;
+
+    // --- Plug and Play and power managers, for devices a bus driver reports.
+    // The bus driver (a test, the USB hub) creates the PDO with IoCreateDevice
+    // and answers the requests that reach it. Each call runs at PASSIVE_LEVEL,
+    // sends its requests to the top of the device's stack and waits for each
+    // on the virtual clock. Device interface notifications that result are
+    // delivered later, from the scheduler (RunDueEvents, waits).
+    enum class DeviceState { Started, Stopped, SurpriseRemoved, Removed, Failed };
+    // Makes a device node for pdo: loads the function driver service (with
+    // entry) unless it is loaded, calls its AddDevice, then sends
+    // IRP_MN_START_DEVICE and IRP_MN_QUERY_PNP_DEVICE_STATE. A failed start is
+    // followed by IRP_MN_REMOVE_DEVICE. instancePath, such as
+    // "USB\VID_1234&PID_5678\5&1f&0&1", names the device in its interface
+    // links. The node stays valid until the kernel goes away.
+    NTSTATUS PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePath,
+                          const std::string& service, PDRIVER_INITIALIZE entry,
+                          DeviceNode** node = nullptr);
+    // IRP_MN_QUERY_STOP_DEVICE, then IRP_MN_STOP_DEVICE; a failed query is
+    // followed by IRP_MN_CANCEL_STOP_DEVICE and returned.
+    NTSTATUS StopDevice(DeviceNode* node);
+    // A stopped device: IRP_MN_START_DEVICE, IRP_MN_QUERY_PNP_DEVICE_STATE.
+    NTSTATUS RestartDevice(DeviceNode* node);
+    // IRP_MN_QUERY_PNP_DEVICE_STATE, as after IoInvalidateDeviceState.
+    NTSTATUS InvalidateDeviceState(DeviceNode* node);
+    // Orderly removal: vetoed with STATUS_DEVICE_BUSY while a file object is
+    // open on the stack; else IRP_MN_QUERY_REMOVE_DEVICE, then
+    // IRP_MN_REMOVE_DEVICE (IRP_MN_CANCEL_REMOVE_DEVICE when the query fails).
+    NTSTATUS RemoveDevice(DeviceNode* node);
+    // IRP_MN_SURPRISE_REMOVAL now; IRP_MN_REMOVE_DEVICE as soon as no file
+    // object is open on the stack (at once, or when the last one closes).
+    void SurpriseRemoveDevice(DeviceNode* node);
+    DeviceState StateOf(const DeviceNode* node) const;
+    // After a removal, interfaces the device left enabled are disabled, and a
+    // function driver with no device objects left is unloaded once nothing
+    // references its deleted ones (a later PlugInDevice loads it afresh).
+
+    // IRP_MN_SET_POWER for a system state (S1..S5, or back to S0) to every
+    // started device, the last arrived first when going to sleep.
+    NTSTATUS SetSystemPower(SYSTEM_POWER_STATE state);
+    // IRP_MN_SET_POWER for a device state to one device.
+    NTSTATUS SetDevicePower(DeviceNode* node, DEVICE_POWER_STATE state);
+    SYSTEM_POWER_STATE SystemPower() const;
+    // What the device last told PoSetPowerState; D0 until then.
+    DEVICE_POWER_STATE DevicePower(PDEVICE_OBJECT device) const;
+    size_t QueuedWorkItems() const;
 
     struct State;
 

@@ -9,9 +9,11 @@
 #include "platform/kernel/irp_table.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/object_table.h"
+#include "platform/kernel/pnp_manager.h"
 #include "platform/kernel/pool.h"
 #include "platform/kernel/resource_gate.h"
 #include "platform/kernel/verifier.h"
+#include "platform/kernel/work_items.h"
 
 namespace platform::kernel {
 
@@ -27,6 +29,8 @@ struct Kernel::State {
     detail::ObjectTable objects;
     detail::IrpTable irps;
     detail::DeviceInterfaces interfaces;
+    detail::WorkItems workItems;
+    detail::PnpManager pnp;
     registry::Store registry;
     KSPIN_LOCK cancelLock = 0;
 };

@@ -36,6 +36,7 @@ struct DriverInfo {
     };
     std::vector<ClientExtension> clientExtensions;
     bool unloaded = false;
+    bool unloadPending = false; // the PnP manager unloads it once its devices are free
 };
 
 struct DeviceInfo {
@@ -46,6 +47,8 @@ struct DeviceInfo {
     bool deleted = false;
     bool leakReported = false;
     std::string instancePath; // set by the Plug and Play manager
+    DEVICE_POWER_STATE devicePower = PowerDeviceD0; // as told to PoSetPowerState
+    SYSTEM_POWER_STATE systemPower = PowerSystemWorking;
     uint64_t serial = 0;
 };
 

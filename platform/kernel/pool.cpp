@@ -61,10 +61,11 @@ void Pool::Free(PVOID block, bool checkTag, ULONG tag, const char* caller) {
             }
             // A mismatched tag is reported, but the block is still freed as meant.
             blocks_.erase(found);
-            std::memset(block, kFreedPattern, record.bytes);
-            std::free(block);
+            // Remembered before the free: the address is only a key from then on.
             recentlyFreed_.insert(block);
             freedOrder_.push_back(block);
+            std::memset(block, kFreedPattern, record.bytes);
+            std::free(block);
             if (freedOrder_.size() > kFreedMemory) {
                 recentlyFreed_.erase(freedOrder_.front());
                 freedOrder_.pop_front();

@@ -55,17 +55,5 @@ TEST_F(DeviceInterfaceTest, UnknownLinkIsNotFoundAndStillRecorded) {
     EXPECT_EQ(kernel.InterfaceStateChanges()[0].status, STATUS_OBJECT_NAME_NOT_FOUND);
 }
 
-TEST_F(DeviceInterfaceTest, ReferenceStringsMakeDistinctInterfaces) {
-    PDEVICE_OBJECT pdo = CreateDevice();
-    std::u16string ref = u"second";
-    UNICODE_STRING reference{12, 12, ref.data()};
-    UNICODE_STRING plain{}, referenced{};
-    IoRegisterDeviceInterface(pdo, &kClass, nullptr, &plain);
-    IoRegisterDeviceInterface(pdo, &kClass, &reference, &referenced);
-    EXPECT_EQ(platform::kernel::Narrow(referenced), platform::kernel::Narrow(plain) + "\\second");
-    ExFreePool(plain.Buffer);
-    ExFreePool(referenced.Buffer);
-}
-
 } // namespace
 } // namespace kernel_test

@@ -91,6 +91,7 @@ TEST_F(IoControlTest, SynchronousFailureLeavesEventAndStatusBlockAlone) {
 }
 
 TEST_F(IoControlTest, UserRequestCopiesExactlyInformationBytes) {
+    gLog.clear();
     platform::kernel::UserFile* file = OpenProbe(AnswerFromSystemBuffer);
     ASSERT_NE(file, nullptr);
     gInformation = 5;
@@ -102,9 +103,7 @@ TEST_F(IoControlTest, UserRequestCopiesExactlyInformationBytes) {
     EXPECT_EQ(std::count(output.begin(), output.end(), 'x'), 5);
     EXPECT_EQ(output[5], 0xee);
     EXPECT_EQ(kernel.CloseFile(file), STATUS_SUCCESS);
-    EXPECT_EQ(gLog, (std::vector<std::string>{"entry \\REGISTRY\\Machine\\System\\"
-                                              "CurrentControlSet\\Services\\testdrv",
-                                              "create a", "input hello", "dispatch a", "cleanup a",
+    EXPECT_EQ(gLog, (std::vector<std::string>{"create a", "input hello", "dispatch a", "cleanup a",
                                               "close a"}));
 }
 

@@ -20,8 +20,7 @@ TEST_F(ObjectTest, LoadedDriverHasItsNamesAndTheDefaultDispatch) {
     EXPECT_EQ(platform::kernel::Narrow(driver->DriverName), "\\Driver\\testdrv");
     EXPECT_EQ(platform::kernel::Narrow(driver->DriverExtension->ServiceKeyName), "testdrv");
     EXPECT_EQ(driver->DriverExtension->DriverObject, driver);
-    EXPECT_EQ(gLog.at(0),
-              "entry \\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\testdrv");
+    EXPECT_EQ(gLog.at(0), "entry \\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\testdrv");
     PDEVICE_OBJECT top = CreateStack({CompleteRequest});
     PIRP irp = IoAllocateIrp(top->StackSize, FALSE);
     IoGetNextIrpStackLocation(irp)->MajorFunction = IRP_MJ_READ; // left at the default

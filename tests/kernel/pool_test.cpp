@@ -18,13 +18,6 @@ TEST_F(PoolTest, FreshBlocksAreNotZeroed) {
     EXPECT_EQ(kernel.OutstandingPoolBlocks(), 0u);
 }
 
-TEST_F(PoolTest, UntaggedCallsMatchEachOther) {
-    PVOID block = ExAllocatePool(PagedPool, 8);
-    ExFreePool(block);
-    PVOID tagged = ExAllocatePoolWithTag(NonPagedPool, 8, kTag);
-    ExFreePool(tagged); // no tag to check
-}
-
 TEST_F(PoolTest, BlockLeftAtTeardownIsALeak) {
     ExpectViolation("pool-leak");
     ExAllocatePoolWithTag(NonPagedPool, 24, kTag);

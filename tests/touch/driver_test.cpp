@@ -16,7 +16,7 @@ TEST_F(DriverTest, EntryInstallsHandlersAndCopiesServiceKey) {
     auto* copy =
         static_cast<PUNICODE_STRING>(IoGetDriverObjectExtension(driver, TOUCH_REGISTRY_PATH_ID));
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(platform::kernel::Narrow(*copy), kServicesKey + "tch");
+    EXPECT_EQ(platform::kernel::Narrow(*copy), kServicesKey + ServiceName());
     EXPECT_EQ(copy->MaximumLength, copy->Length + 2);
     EXPECT_EQ(copy->Buffer[copy->Length / 2], 0);
 }

@@ -16,7 +16,7 @@ namespace touch_testing {
 
 inline const std::string kGlobalKey = "\\REGISTRY\\Machine\\Software\\Touch\\UsbConfig";
 inline const std::string kServicesKey =
-    "\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\";
+    "\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\";
 
 using Pt = std::array<int, 3>; // status, X, Y
 
@@ -68,7 +68,7 @@ private:
 class TouchTest : public kernel_testing::KernelFixture {
 protected:
     // Short enough that the service key + "\USBConfig" fits the path buffer.
-    virtual std::string ServiceName() const { return "tch"; }
+    virtual std::string ServiceName() const { return "korvex"; }
 
     void SetUp() override {
         kernel.Registry().Create(kServicesKey + ServiceName());
