@@ -110,7 +110,8 @@ TEST_F(ZwRegistry, CreateMakesOnlyTheLastComponent) {
     EXPECT_EQ(Create(backup, &handle, &disposition), STATUS_OBJECT_NAME_NOT_FOUND);
     EXPECT_EQ(handle, kHandlePoison);
     EXPECT_EQ(disposition, kPoison);
-    EXPECT_EQ(kernel.Registry().Open("\\REGISTRY\\Machine\\System"), nullptr);
+    EXPECT_EQ(kernel.Registry().Open("\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services"),
+              nullptr);
 
     kernel.Registry().Create("\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\korvex");
     ASSERT_EQ(Create(backup, &handle, &disposition), STATUS_SUCCESS);
