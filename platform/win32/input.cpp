@@ -83,7 +83,10 @@ void DeliverMouse(UINT message, POINT pt) {
 void RouteMouse(const RawInput& input) {
     Runtime::State& st = detail::St();
     POINT old = st.pointer;
-    if ((input.flags & MOUSEEVENTF_ABSOLUTE) != 0) {
+    if (input.pixels) {
+        st.pointer.x = std::clamp<LONG>(input.dx, 0, st.screenWidth - 1);
+        st.pointer.y = std::clamp<LONG>(input.dy, 0, st.screenHeight - 1);
+    } else if ((input.flags & MOUSEEVENTF_ABSOLUTE) != 0) {
         st.pointer = AbsoluteToScreen(input.dx, input.dy, st.screenWidth, st.screenHeight);
     } else {
         st.pointer.x = std::clamp<LONG>(st.pointer.x + input.dx, 0, st.screenWidth - 1);
@@ -172,6 +175,15 @@ void InjectMouse(DWORD flags, LONG dx, LONG dy) {
     Queue(input);
 }
 
+void InjectPointerAt(int x, int y, DWORD buttonFlags) {
+    RawInput input{RawInput::Kind::Mouse};
+    input.flags = buttonFlags;
+    input.pixels = true;
+    input.dx = x;
+    input.dy = y;
+    Queue(input);
+}
+
 void InjectKey(UINT virtualKey, bool up) {
     RawInput input{RawInput::Kind::Key};
     input.vk = virtualKey;
@@ -186,6 +198,7 @@ void InjectChar(char character) {
 }
 
 POINT PointerPosition() {
+    detail::RouteRawInput();
     return detail::St().pointer;
 }
 

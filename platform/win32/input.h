@@ -12,10 +12,15 @@ namespace platform::win32 {
 // (pixel = value * extent / 65536, so 65535 is the last pixel); without it
 // dx and dy move the pointer by that many pixels (no acceleration).
 void InjectMouse(DWORD flags, LONG dx, LONG dy);
+// The pointer placed on a screen pixel (clamped to the screen), then the
+// button transitions in flags (MOUSEEVENTF_LEFTDOWN ...): for input drivers
+// that have already worked out the position.
+void InjectPointerAt(int x, int y, DWORD buttonFlags);
 void InjectKey(UINT virtualKey, bool up);
 void InjectChar(char character);
 
-// Where the pointer is (after the input routed so far).
+// Where the pointer is, after routing the input queued so far. It starts in
+// the middle of the screen.
 POINT PointerPosition();
 
 // The screen position of the pixel that absolute coordinates map to.

@@ -278,6 +278,7 @@ Runtime::Runtime() : state_(std::make_unique<State>(kernel::Kernel::Current())) 
     }
     state_->host.isHost = true;
     state_->host.info.name = "host";
+    state_->pointer = POINT{state_->screenWidth / 2, state_->screenHeight / 2};
     gRuntime = this;
     detail::CreateDesktop();
 }

@@ -164,7 +164,8 @@ struct Window {
 
 struct RawInput {
     enum class Kind { Mouse, Key, Char } kind;
-    DWORD flags = 0; // MOUSEEVENTF_*
+    DWORD flags = 0;     // MOUSEEVENTF_*
+    bool pixels = false; // dx, dy are a screen position
     LONG dx = 0;
     LONG dy = 0;
     UINT vk = 0;

@@ -101,6 +101,8 @@ void CreateDesktop() {}
 
 void ScreenSizeChanged() {
     Runtime::State& st = St();
+    st.pointer.x = std::min<LONG>(st.pointer.x, st.screenWidth - 1);
+    st.pointer.y = std::min<LONG>(st.pointer.y, st.screenHeight - 1);
     for (Window* w : st.topLevel) {
         if ((w->style & WS_MAXIMIZE) != 0) {
             SetWindowRect(w, RECT{0, 0, st.screenWidth, st.screenHeight}, false);

@@ -90,6 +90,19 @@ TEST_F(InputTest, RelativeEventsMoveFromThePointerAndStopAtTheEdges) {
     EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SIMULATE), BST_CHECKED);
 }
 
+TEST_F(InputTest, InputDriversPlaceThePointerByPixel) {
+    EXPECT_EQ(platform::win32::PointerPosition().x, 512) << "starts in the middle";
+    EXPECT_EQ(platform::win32::PointerPosition().y, 384);
+    POINT at = CentreOf(IDC_MODE1);
+    platform::win32::InjectPointerAt(at.x, at.y, MOUSEEVENTF_LEFTDOWN);
+    platform::win32::InjectPointerAt(at.x, at.y, MOUSEEVENTF_LEFTUP);
+    runtime.RunUntilIdle();
+    EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_MODE1), BST_CHECKED);
+    platform::win32::InjectPointerAt(5000, -3, 0);
+    EXPECT_EQ(platform::win32::PointerPosition().x, 1023);
+    EXPECT_EQ(platform::win32::PointerPosition().y, 0);
+}
+
 TEST_F(InputTest, ClicksOnStaticsAndGroupBoxesReachTheDialog) {
     std::vector<POINT> clicks;
     recorder.hook = [&](HWND, UINT message, WPARAM, LPARAM lParam) {
