@@ -5,6 +5,8 @@
 #define QUERY_ID_LENGTH 36
 static const WCHAR DeviceIdentifier[] = KTEXT("root\\TouchScreen");
 
+static IO_COMPLETION_ROUTINE ForwardComplete;
+
 // The request may have been pended below; its pending mark must reach our
 // stack location on the way up.
 static NTSTATUS NTAPI ForwardComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
