@@ -38,6 +38,12 @@ public:
     ModalDialog* MainDialog() const { return mainDialog_; }
     void SetMainDialog(ModalDialog* dialog) { mainDialog_ = dialog; }
 
+    // Kept for programs written against frameworks that needed them: the
+    // 3-D control look is the system's own since Windows 95, and no program
+    // here hosts controls of a control container. Both do nothing.
+    void EnableThreeDLook() {}
+    void EnableControlContainer() {}
+
     // The program's title: its file name without directory and extension.
     LPCSTR Title() const { return title_; }
 

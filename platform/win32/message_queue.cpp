@@ -137,8 +137,12 @@ void HandleIncomingSends(Process* p) {
     while (!p->incoming.empty()) {
         std::shared_ptr<SentMessage> sent = p->incoming.front();
         p->incoming.pop_front();
+        // The sender is released even when the handler ends the process.
+        struct Release {
+            SentMessage* sent;
+            ~Release() { sent->done = true; }
+        } release{sent.get()};
         sent->result = CallProc(Lookup(sent->hwnd), sent->message, sent->wParam, sent->lParam);
-        sent->done = true;
     }
 }
 

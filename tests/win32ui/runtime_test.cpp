@@ -156,6 +156,19 @@ TEST_F(RuntimeTest, ExitProcessEndsTheProgramAndDestroysItsWindows) {
     EXPECT_EQ(FindWindowA(nullptr, "Test dialog"), nullptr);
 }
 
+TEST_F(RuntimeTest, ExitProcessInsideASentMessageReleasesTheSender) {
+    Recorder recorder;
+    recorder.hook = [](HWND, UINT message, WPARAM, LPARAM) {
+        if (message == WM_USER + 9)
+            ExitProcess(5);
+        return FALSE;
+    };
+    auto id = ShowDialog(IDD_TEST, &recorder);
+    EXPECT_EQ(SendMessageA(user.Foreground(), WM_USER + 9, 0, 0), 0);
+    EXPECT_FALSE(runtime.IsRunning(id));
+    EXPECT_EQ(runtime.ExitCode(id), 5u);
+}
+
 TEST_F(RuntimeTest, TerminateEndsAProgramAtItsWait) {
     Recorder recorder;
     auto id = ShowDialog(IDD_TEST, &recorder);
