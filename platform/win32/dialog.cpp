@@ -414,6 +414,7 @@ LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
     }
     case DM_SETDEFID:
         dialog->defaultId = (int)wParam;
+        dialog->focusedButton = nullptr;
         return TRUE;
     case WM_NEXTDLGCTL:
         if (LOWORD(lParam) != 0) {
@@ -451,7 +452,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
             if (wantsReturn) {
                 break;
             }
-            if (IsPushButton(target) && target != dialog) {
+            if (IsPushButton(target) && dialog->focusedButton == target->handle) {
                 ClickCommand(dialog, target->id);
             } else {
                 LRESULT defId = CallProc(dialog, DM_GETDEFID, 0, 0);

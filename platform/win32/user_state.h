@@ -124,7 +124,8 @@ struct Window {
     // Dialogs
     bool modalEnded = false;
     INT_PTR modalResult = 0;
-    int defaultId = 0; // DM_SETDEFID; 0 = look for BS_DEFPUSHBUTTON
+    int defaultId = 0;            // DM_SETDEFID; 0 = look for BS_DEFPUSHBUTTON
+    HWND focusedButton = nullptr; // a push button that took the focus since
     HWND savedFocus = nullptr;
     bool isMessageBox = false;
     Window* modalOwner = nullptr; // owner disabled by the modal loop

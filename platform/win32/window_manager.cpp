@@ -480,6 +480,14 @@ void SetFocusTo(Window* w) {
         return;
     }
     st.focus = now;
+    // A push button that takes the focus answers Enter until the focus
+    // moves on or the dialog names another default.
+    if (w != nullptr && w->parent != nullptr && w->parent->kind == WindowKind::Dialog) {
+        UINT type = w->style & BS_TYPEMASK;
+        bool push =
+            w->kind == WindowKind::Button && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+        w->parent->focusedButton = push ? now : nullptr;
+    }
     Window* oldWindow = Lookup(old);
     if (oldWindow != nullptr && oldWindow->process == Caller()) {
         CallProc(oldWindow, WM_KILLFOCUS, reinterpret_cast<WPARAM>(now), 0);

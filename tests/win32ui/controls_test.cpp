@@ -212,6 +212,29 @@ TEST_F(ControlsTest, EditNotifiesChangesFromTextAndTyping) {
     EXPECT_EQ(changes.size(), 5u) << "set, three characters, one backspace";
 }
 
+TEST_F(ControlsTest, EditSelectionLimitAndReadOnly) {
+    SetDlgItemTextA(dialog, IDC_PATH, "C:\\UsbTouch");
+    Send(IDC_PATH, EM_SETSEL, 3, -1);
+    DWORD start = 0;
+    DWORD end = 0;
+    Send(IDC_PATH, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    EXPECT_EQ(start, 3u);
+    EXPECT_EQ(end, 11u);
+    Send(IDC_PATH, EM_REPLACESEL, 0, (LPARAM) "Touch");
+    char text[32];
+    GetDlgItemTextA(dialog, IDC_PATH, text, sizeof text);
+    EXPECT_STREQ(text, "C:\\Touch");
+    Send(IDC_PATH, EM_LIMITTEXT, 10);
+    SetFocus(Control(IDC_PATH));
+    user.Type("abcdef");
+    GetDlgItemTextA(dialog, IDC_PATH, text, sizeof text);
+    EXPECT_STREQ(text, "C:\\Touchab") << "typing stops at the limit";
+    Send(IDC_PATH, EM_SETREADONLY, TRUE);
+    user.PressKey(VK_BACK);
+    GetDlgItemTextA(dialog, IDC_PATH, text, sizeof text);
+    EXPECT_STREQ(text, "C:\\Touchab");
+}
+
 TEST_F(ControlsTest, StaticTextsAndDialogItemNumbers) {
     char text[8];
     EXPECT_EQ(GetDlgItemTextA(dialog, IDC_COUNT, text, sizeof text), 2u);

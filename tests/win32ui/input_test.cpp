@@ -138,14 +138,14 @@ TEST_F(InputTest, EnterOnAFocusedPushButtonChoosesThatButton) {
 TEST_F(InputTest, TabMovesTheFocusAlongTabStops) {
     std::vector<HWND> focus;
     recorder.hook = [&](HWND d, UINT message, WPARAM, LPARAM) {
-        if (message == WM_USER + 1)
+        if (message == WM_USER + 10)
             focus.push_back(GetFocus());
         (void)d;
         return FALSE;
     };
-    PostMessageA(dialog, WM_USER + 1, 0, 0);
+    PostMessageA(dialog, WM_USER + 10, 0, 0);
     user.PressKey(VK_TAB);
-    PostMessageA(dialog, WM_USER + 1, 0, 0);
+    PostMessageA(dialog, WM_USER + 10, 0, 0);
     runtime.RunUntilIdle();
     EXPECT_THAT(focus, ElementsAre(GetDlgItem(dialog, IDOK), GetDlgItem(dialog, IDCANCEL)));
 }

@@ -67,7 +67,7 @@ inline INT_PTR CALLBACK RecordingProc(HWND dialog, UINT message, WPARAM wParam, 
         recorder->events.push_back("timer " + std::to_string(wParam));
         return TRUE;
     default:
-        if (message >= WM_USER && message < 0x8000) {
+        if (message > DM_SETDEFID && message < 0x8000) {
             recorder->events.push_back("message " + std::to_string(message));
             return TRUE;
         }
