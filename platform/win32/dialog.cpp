@@ -229,8 +229,11 @@ INT_PTR RunModal(Window* dialog, bool show) {
         EnableWindow(owner->handle, FALSE);
         dialog->modalOwner = owner;
     }
-    if (show && !dialog->modalEnded) {
-        ShowWindowObject(dialog, SW_SHOWNORMAL);
+    // SW_SHOW keeps a size the dialog chose while initialising (maximised).
+    if (show && !dialog->modalEnded && !dialog->Visible()) {
+        ShowWindowObject(dialog, SW_SHOW);
+    } else if (show && !dialog->modalEnded) {
+        Activate(dialog);
     }
     while (!dialog->modalEnded && dialog->alive) {
         MSG msg;
@@ -288,8 +291,8 @@ HWND CreateModeless(HINSTANCE instance, const DialogTemplate& t, HWND parent, DL
     if (dialog == nullptr) {
         return nullptr;
     }
-    if ((t.style & WS_VISIBLE) != 0) {
-        ShowWindowObject(dialog, SW_SHOWNORMAL);
+    if ((t.style & WS_VISIBLE) != 0 && !dialog->Visible()) {
+        ShowWindowObject(dialog, SW_SHOW);
     }
     return dialog->alive ? dialog->handle : nullptr;
 }

@@ -90,6 +90,21 @@ TEST_F(WindowTest, MaximisingCoversTheScreenAndFollowsItsSize) {
     EXPECT_TRUE(IsIconic(dialog));
 }
 
+TEST_F(WindowTest, ModalDialogMaximisedWhileInitialisingStaysMaximised) {
+    Recorder recorder;
+    recorder.hook = [](HWND dialog, UINT message, WPARAM, LPARAM) {
+        if (message == WM_INITDIALOG)
+            ShowWindow(dialog, SW_MAXIMIZE);
+        return FALSE;
+    };
+    ShowDialog(IDD_TEST, &recorder);
+    RECT r;
+    GetWindowRect(user.Foreground(), &r);
+    EXPECT_EQ(r.right - r.left, 1024);
+    EXPECT_EQ(r.bottom - r.top, 768);
+    EXPECT_TRUE(IsZoomed(user.Foreground()));
+}
+
 TEST_F(WindowTest, MovingAndResizingAControl) {
     HWND dialog = Modeless();
     HWND button = GetDlgItem(dialog, IDOK);
