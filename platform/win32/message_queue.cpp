@@ -2,6 +2,7 @@
 // for its thread and answered when it next reads messages), posting, and
 // retrieval in Windows' order: sent, posted, input, quit, paint, timer.
 #include "platform/win32/runtime_state.h"
+#include "platform/win32/win_base.h"
 #include "platform/win32/window_manager.h"
 
 namespace platform::win32::detail {
@@ -153,8 +154,10 @@ bool HasMessageWork(Process* p) {
     return WindowNeedingPaint(p, nullptr) != nullptr || DueTimer(p, nullptr) != nullptr;
 }
 
+// As GetTickCount reports it, so MSG.time and the timer procedure's time
+// agree with what the program reads.
 DWORD TickMilliseconds() {
-    return static_cast<DWORD>(St().kernel.Now() / 10000);
+    return ::GetTickCount();
 }
 
 // Posts into the queue of the window's process (or the caller's for NULL).
