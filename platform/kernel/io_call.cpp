@@ -53,6 +53,8 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     int location;
     uint32_t generation;
     PDRIVER_DISPATCH routine;
+    // Described now: once dispatched, another thread may be completing the request.
+    std::string what;
     {
         Findings findings;
         auto lock = k.irps.Lock();
@@ -80,6 +82,7 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         record->holder = DeviceObject;
         generation = ++record->locations[static_cast<size_t>(location)].generation;
         record->frames.push_back({frame, DeviceObject, location, generation});
+        what = DescribeRequest(Irp);
         if (sp->MajorFunction == IRP_MJ_POWER && !viaPoCallDriver)
             findings.Add("power-irp-sent-with-iocalldriver",
                          "IoCallDriver(" + DescribeRequest(Irp) +
@@ -99,7 +102,6 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     }
 
     bool unmarked = false;
-    std::string what;
     {
         auto lock = k.irps.Lock();
         IrpRecord* record = k.irps.Find(Irp);
@@ -114,7 +116,6 @@ NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
                     unmarked = !trace.markedAtUnwind;
                 else if (!record->freed && trace.generation == generation)
                     trace.expectPending = generation;
-                what = record->freed ? record->what : DescribeRequest(Irp);
             }
         }
     }
