@@ -33,4 +33,6 @@ extern "C" {
 
 #define KTEXT(s) KTEXT_(s)
 
+#include "drivers/common/hid_minidriver.h"
+
 #define DRIVER_TAG(a, b, c, d) ((ULONG)(a) | ((ULONG)(b) << 8) | ((ULONG)(c) << 16) | ((ULONG)(d) << 24))

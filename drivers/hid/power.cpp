@@ -1,0 +1,10 @@
+// Power requests pass through; the device keeps no power state. Passive
+// level (DO_POWER_PAGABLE).
+#include "drivers/hid/pelmo98.h"
+
+NTSTATUS NTAPI BridgeDispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    PBRIDGE_DEVICE_EXTENSION extension = BridgeExtension(DeviceObject);
+    IoCopyCurrentIrpStackLocationToNext(Irp);
+    PoStartNextPowerIrp(Irp);
+    return PoCallDriver(extension->NextDeviceObject, Irp);
+}

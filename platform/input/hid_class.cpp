@@ -1,0 +1,124 @@
+#include "platform/input/hid_class.h"
+
+#include "platform/kernel/kernel.h"
+#include "platform/trace/trace.h"
+
+#include <atomic>
+#include <cstdio>
+
+namespace platform::input {
+
+namespace {
+
+std::atomic<HidClass*> gCurrent{nullptr};
+
+std::string ReportLine(const uint8_t* report, size_t length) {
+    std::string line = "hid report";
+    char hex[4];
+    for (size_t i = 0; i < length; ++i) {
+        std::snprintf(hex, sizeof hex, " %02x", unsigned{report[i]});
+        line += hex;
+    }
+    return line;
+}
+
+std::string EventLine(const PointerEvent& event) {
+    std::string what = event.kind == PointerEvent::Kind::Move ? "pointer move"
+                       : event.kind == PointerEvent::Kind::Down
+                           ? std::string("pointer down ") + ButtonName(event.button)
+                           : std::string("pointer up ") + ButtonName(event.button);
+    return what + " x=" + std::to_string(event.x) + " y=" + std::to_string(event.y);
+}
+
+} // namespace
+
+HidClass::HidClass(HidClassOptions options)
+    : options_(options), pointer_(options.screenWidth, options.screenHeight) {
+    gCurrent.store(this);
+}
+
+HidClass::~HidClass() {
+    HidClass* self = this;
+    gCurrent.compare_exchange_strong(self, nullptr);
+}
+
+HidClass* HidClass::Current() {
+    return gCurrent.load();
+}
+
+PointerState HidClass::Pointer() const {
+    std::lock_guard lock(mutex_);
+    return pointer_.State();
+}
+
+void HidClass::MovePointer(int x, int y) {
+    std::lock_guard lock(mutex_);
+    pointer_.MoveTo(x, y);
+}
+
+void HidClass::SetScreen(int width, int height) {
+    std::lock_guard lock(mutex_);
+    pointer_.SetScreen(width, height);
+}
+
+std::vector<HidDevice> HidClass::Devices() const {
+    std::lock_guard lock(mutex_);
+    return devices_;
+}
+
+size_t HidClass::Reports() const {
+    std::lock_guard lock(mutex_);
+    return reports_;
+}
+
+void HidClass::SetEventHandler(EventHandler handler) {
+    std::lock_guard lock(mutex_);
+    handler_ = std::move(handler);
+}
+
+void HidClass::OnStarted(const HidDevice& device) {
+    const uint64_t now = kernel::Kernel::Current().Now();
+    char line[160];
+    if (NT_SUCCESS(device.startStatus))
+        std::snprintf(line, sizeof line,
+                      "hid device vendor=0x%04X product=0x%04X version=0x%04X report=%zu",
+                      unsigned{device.attributes.VendorID}, unsigned{device.attributes.ProductID},
+                      unsigned{device.attributes.VersionNumber}, device.reportLength);
+    else
+        std::snprintf(line, sizeof line, "hid start failed reason=%s",
+                      trace::Quote(device.failure).c_str());
+    std::lock_guard lock(mutex_);
+    trace::Emit(now, line);
+    for (HidDevice& known : devices_) {
+        if (known.device == device.device) {
+            known = device;
+            return;
+        }
+    }
+    devices_.push_back(device);
+}
+
+void HidClass::OnReport(const hid::PointerMap* map, const uint8_t* report, size_t length,
+                        UCHAR& buttons) {
+    const uint64_t now = kernel::Kernel::Current().Now();
+    std::vector<PointerEvent> events;
+    EventHandler handler;
+    {
+        std::lock_guard lock(mutex_);
+        ++reports_;
+        trace::Emit(now, ReportLine(report, length));
+        MOUSE_INPUT_DATA packet;
+        if (map != nullptr && hid::ReportToPacket(*map, report, length, buttons, packet)) {
+            for (const PointerEvent& event : pointer_.Apply(packet, now)) {
+                trace::Emit(now, EventLine(event));
+                events.push_back(event);
+            }
+        }
+        handler = handler_;
+    }
+    if (handler)
+        for (const PointerEvent& event : events)
+            handler(event);
+}
+
+} // namespace platform::input
