@@ -125,7 +125,11 @@ void Unwind(Kernel::State& k, PIRP irp) {
             auto& trace = record->locations[static_cast<size_t>(irp->CurrentLocation)];
             trace.unwoundGeneration = trace.generation;
             trace.markedAtUnwind = irp->PendingReturned;
-            if (trace.expectPending == trace.generation && !irp->PendingReturned)
+            // A location a driver entered without IoCallDriver (IoSetNextIrpStackLocation
+            // and a direct call, as a class driver calls its minidriver) has no
+            // dispatch of its own to judge.
+            if (trace.expectPending != 0 && trace.expectPending == trace.generation &&
+                !irp->PendingReturned)
                 unmarked = DescribeRequest(irp);
             trace.expectPending = 0;
         }

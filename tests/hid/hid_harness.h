@@ -1,0 +1,196 @@
+// pelmo98 under the HID class stand-in on a root device, brought up and
+// down by the Plug and Play manager; the root bus and the request helpers
+// are the mouse suite's. Tests that send their own read-report requests turn
+// the class's reads off.
+#pragma once
+
+#include "drivers/hid/pelmo98.h"
+#include "platform/input/hid_class.h"
+#include "platform/usb/usbd_version.h"
+#include "tests/mouse/mouse_harness.h"
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace hid_testing {
+
+using mouse_testing::Answer;
+using mouse_testing::kMs;
+using mouse_testing::SendPnp;
+using DeviceState = platform::kernel::Kernel::DeviceState;
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+// One HID request of the test's own, to the top of the stack. Output at
+// UserBuffer; poisoned with 0xCC so that bytes not written show.
+struct HidAnswer {
+    NTSTATUS status;
+    ULONG_PTR information;
+    Bytes out;
+};
+
+inline NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID context) {
+    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+inline HidAnswer SendHid(PDEVICE_OBJECT target, ULONG code, ULONG outLength, ULONG inLength = 0,
+                         ULONG_PTR type3 = 0, bool nullBuffer = false) {
+    HidAnswer answer{STATUS_PENDING, 0, Bytes(outLength, 0xCC)};
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    PIRP irp = IoAllocateIrp(target->StackSize, FALSE);
+    irp->UserBuffer = nullBuffer ? nullptr : answer.out.data();
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    next->Parameters.DeviceIoControl.IoControlCode = code;
+    next->Parameters.DeviceIoControl.OutputBufferLength = outLength;
+    next->Parameters.DeviceIoControl.InputBufferLength = inLength;
+    next->Parameters.DeviceIoControl.Type3InputBuffer = reinterpret_cast<PVOID>(type3);
+    IoSetCompletionRoutine(irp, SignalDone, &done, TRUE, TRUE, TRUE);
+    if (IoCallDriver(target, irp) == STATUS_PENDING)
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+    answer.status = irp->IoStatus.Status;
+    answer.information = irp->IoStatus.Information;
+    IoFreeIrp(irp);
+    return answer;
+}
+
+// A read-report request that may be held: sent now, looked at later. The
+// completion may run on any thread.
+class ReadRequest {
+public:
+    ReadRequest(PDEVICE_OBJECT target, ULONG length = BRIDGE_REPORT_LENGTH)
+        : buffer_(length, 0xCC) {
+        irp_ = IoAllocateIrp(target->StackSize, FALSE);
+        irp_->UserBuffer = buffer_.data();
+        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp_);
+        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+        next->Parameters.DeviceIoControl.IoControlCode = IOCTL_HID_READ_REPORT;
+        next->Parameters.DeviceIoControl.OutputBufferLength = length;
+        IoSetCompletionRoutine(irp_, Completed, this, TRUE, TRUE, TRUE);
+        returned_ = IoCallDriver(target, irp_);
+    }
+    // A request still out when its record goes would be completed into freed
+    // memory: a test must see every read to its end.
+    ~ReadRequest() {
+        EXPECT_TRUE(done_.load()) << "read-report request still out";
+        if (done_.load())
+            IoFreeIrp(irp_);
+    }
+    ReadRequest(const ReadRequest&) = delete;
+    ReadRequest& operator=(const ReadRequest&) = delete;
+
+    NTSTATUS Returned() const { return returned_; }
+    bool Done() const { return done_.load(); }
+    NTSTATUS Status() const { return status_; }
+    ULONG_PTR Information() const { return information_; }
+    Bytes Report() const { return Bytes(buffer_.begin(), buffer_.begin() + information_); }
+    bool Cancel() { return IoCancelIrp(irp_) != FALSE; }
+
+private:
+    static NTSTATUS Completed(PDEVICE_OBJECT, PIRP irp, PVOID context) {
+        auto* self = static_cast<ReadRequest*>(context);
+        self->status_ = irp->IoStatus.Status;
+        self->information_ = irp->IoStatus.Information;
+        self->done_.store(true);
+        return STATUS_MORE_PROCESSING_REQUIRED;
+    }
+
+    Bytes buffer_;
+    PIRP irp_;
+    NTSTATUS returned_;
+    NTSTATUS status_ = STATUS_PENDING;
+    ULONG_PTR information_ = 0;
+    std::atomic<bool> done_{false};
+};
+
+class HidStackTest : public kernel_testing::KernelFixture {
+protected:
+    void SetUp() override {
+        platform::trace::SetSink([this](const std::string& line) {
+            std::lock_guard lock(traceMutex_);
+            trace_.push_back(line);
+        });
+        platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersion98);
+        hidClass.emplace(ClassOptions());
+        busDriver_ = kernel.LoadDriver("rootbus", mouse_testing::RootEntry);
+        ASSERT_EQ(IoCreateDevice(busDriver_, sizeof(mouse_testing::RootScript*), nullptr,
+                                 FILE_DEVICE_BUS_EXTENDER, FILE_AUTOGENERATED_DEVICE_NAME, FALSE,
+                                 &rootPdo),
+                  STATUS_SUCCESS);
+        mouse_testing::ScriptOf(rootPdo) = &root;
+        rootPdo->Flags &= ~DO_DEVICE_INITIALIZING;
+    }
+
+    void TearDown() override {
+        RemoveBridge();
+        ReleaseTouch();
+        hidClass.reset();
+        IoDeleteDevice(rootPdo);
+        kernel.UnloadDriver(busDriver_);
+        platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp);
+        platform::trace::SetSink(nullptr);
+        KernelFixture::TearDown();
+    }
+
+    virtual platform::input::HidClassOptions ClassOptions() { return {}; }
+    // Takes down what a test put on the touch side, after the bridge.
+    virtual void ReleaseTouch() {}
+
+    NTSTATUS PlugBridge() {
+        NTSTATUS status = kernel.PlugInDevice(rootPdo, "ROOT\\TOUCHSCREEN\\0000", "pelmo98",
+                                              HidDriverEntry, &node);
+        kernel.RunDueEvents();
+        return status;
+    }
+
+    void RemoveBridge() {
+        if (node == nullptr)
+            return;
+        DeviceState state = kernel.StateOf(node);
+        if (state == DeviceState::Started || state == DeviceState::Stopped) {
+            EXPECT_EQ(kernel.RemoveDevice(node), STATUS_SUCCESS);
+        }
+        kernel.RunDueEvents();
+    }
+
+    // The HID class's device: right above the PDO.
+    PDEVICE_OBJECT Device() const { return rootPdo->AttachedDevice; }
+    PBRIDGE_DEVICE_EXTENSION Bridge() const { return BridgeExtension(Device()); }
+    PTOUCH_LINK Link() const { return &Bridge()->Link; }
+    void Advance(uint64_t ms) { kernel.AdvanceTime(ms * kMs); }
+
+    // "hid ..." and "pointer ..." lines, without their times.
+    Lines InputTrace() {
+        std::lock_guard lock(traceMutex_);
+        Lines lines;
+        for (const std::string& line : trace_) {
+            std::string text = line.substr(line.find(' ') + 1);
+            if (text.rfind("hid ", 0) == 0 || text.rfind("pointer ", 0) == 0)
+                lines.push_back(text);
+        }
+        return lines;
+    }
+    void ClearTrace() {
+        std::lock_guard lock(traceMutex_);
+        trace_.clear();
+    }
+
+    std::optional<platform::input::HidClass> hidClass;
+    mouse_testing::RootScript root;
+    PDEVICE_OBJECT rootPdo = nullptr;
+    platform::kernel::DeviceNode* node = nullptr;
+
+private:
+    PDRIVER_OBJECT busDriver_ = nullptr;
+    std::mutex traceMutex_;
+    Lines trace_;
+};
+
+} // namespace hid_testing
