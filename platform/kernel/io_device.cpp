@@ -87,14 +87,9 @@ VOID IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
                      "IoDeleteDevice(" + Hex(DeviceObject) + "): not a live device object");
         return;
     }
-    if (PDEVICE_OBJECT upper = DeviceObject->AttachedDevice) {
-        findings.Add("device-delete-attached",
-                     "IoDeleteDevice(" + k.objects.Describe(DeviceObject) + ") with " +
-                         k.objects.Describe(upper) + " still attached above it");
-        if (DeviceInfo* upperInfo = k.objects.FindDevice(upper))
-            upperInfo->lower = nullptr;
-        DeviceObject->AttachedDevice = nullptr;
-    }
+    // A device with a filter still attached above may go: a filter that
+    // passes the remove request down first detaches afterwards, and the
+    // deleted object stays until then.
     if (PDEVICE_OBJECT lower = info->lower) {
         findings.Add("device-delete-attached",
                      "IoDeleteDevice(" + k.objects.Describe(DeviceObject) +

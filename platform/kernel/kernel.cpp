@@ -1,5 +1,6 @@
 #include "platform/kernel/kernel_state.h"
 #include "platform/kernel/thread_context.h"
+#include "platform/kernel/zw_handles.h"
 
 #include <atomic>
 #include <cstdio>
@@ -90,6 +91,7 @@ void Kernel::CheckForLeaks() {
     state_->pool.ReportLeaks(nullptr, "at teardown");
     state_->irps.ReportLeaks(nullptr, "at teardown", findings);
     state_->workItems.ReportLeaks(nullptr, "at teardown", findings);
+    KeyHandleTable::Of(*this).ReportLeaks(*this);
     std::lock_guard lock(state_->objects.mutex);
     for (auto& [object, device] : state_->objects.devices) {
         if (device->deleted || device->leakReported)

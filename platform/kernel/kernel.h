@@ -117,7 +117,8 @@ public:
     void SetViolationHandler(ViolationHandler handler);
     void ReportViolation(std::string rule, std::string detail);
     const std::vector<Violation>& Violations() const;
-    // Reports leaks now (pool, IRPs, live device objects) as violations.
+    // Reports leaks now (pool, IRPs, work items, live device objects, open
+    // registry key handles) as violations.
     void CheckForLeaks();
 
     // --- Low-resources switch: return true to make that allocation fail.
@@ -173,6 +174,24 @@ public:
     // links. The node stays valid until the kernel goes away.
     NTSTATUS PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePath,
                           const std::string& service, PDRIVER_INITIALIZE entry,
+                          DeviceNode** node = nullptr);
+    // A driver the Plug and Play manager loads for a device: its service
+    // name ("\Driver\<service>") and the entry point its image stands for.
+    struct DriverService {
+        std::string service;
+        PDRIVER_INITIALIZE entry = nullptr;
+    };
+    // As above, with upper filters (the class filters of the device's setup
+    // class). The function driver and then each filter are loaded (a loaded
+    // driver is reused); the function driver's AddDevice runs first, then
+    // each filter's in list order, each attaching above the last. A filter
+    // whose load or AddDevice fails fails the device: the stack built so far
+    // gets IRP_MN_REMOVE_DEVICE. A filter the manager loaded itself is
+    // unloaded with its last device, as the function driver is; one loaded
+    // before stays with whoever loaded it.
+    NTSTATUS PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePath,
+                          const DriverService& function,
+                          const std::vector<DriverService>& upperFilters,
                           DeviceNode** node = nullptr);
     // IRP_MN_QUERY_STOP_DEVICE, then IRP_MN_STOP_DEVICE; a failed query is
     // followed by IRP_MN_CANCEL_STOP_DEVICE and returned.

@@ -1,13 +1,14 @@
 // Counted strings: initialisation, copy, append, comparison, the ANSI <->
 // UTF-16 conversions and the GUID text. Buffers this file allocates come from
-// paged pool with kStringTag and go back through RtlFree*String.
+// paged pool with kStringPoolTag and go back through RtlFree*String.
 #include "platform/kernel/ntddk.h"
+#include "platform/kernel/pool.h"
 
 #include <cstdio>
 
 namespace {
 
-constexpr ULONG kStringTag = 'S' | ('t' << 8) | ('r' << 16) | ('g' << 24); // "Strg"
+using platform::kernel::detail::kStringPoolTag;
 constexpr SIZE_T kMaxCountedBytes = 0xFFFF;
 
 // The stand-in's ANSI code page is 7-bit ASCII; anything else becomes '?'.
@@ -129,7 +130,7 @@ NTSTATUS RtlUnicodeStringToAnsiString(PANSI_STRING DestinationString, PCUNICODE_
     USHORT chars = static_cast<USHORT>(SourceString->Length / sizeof(WCHAR));
     NTSTATUS status = STATUS_SUCCESS;
     if (AllocateDestinationString) {
-        auto buffer = static_cast<PCHAR>(ExAllocatePoolWithTag(PagedPool, chars + 1u, kStringTag));
+        auto buffer = static_cast<PCHAR>(ExAllocatePoolWithTag(PagedPool, chars + 1u, kStringPoolTag));
         if (buffer == NULL) {
             return STATUS_NO_MEMORY;
         }
@@ -160,7 +161,7 @@ NTSTATUS RtlAnsiStringToUnicodeString(PUNICODE_STRING DestinationString,
     }
     if (AllocateDestinationString) {
         auto buffer =
-            static_cast<PWSTR>(ExAllocatePoolWithTag(PagedPool, bytes + sizeof(WCHAR), kStringTag));
+            static_cast<PWSTR>(ExAllocatePoolWithTag(PagedPool, bytes + sizeof(WCHAR), kStringPoolTag));
         if (buffer == NULL) {
             return STATUS_NO_MEMORY;
         }
@@ -179,14 +180,14 @@ NTSTATUS RtlAnsiStringToUnicodeString(PUNICODE_STRING DestinationString,
 
 VOID RtlFreeAnsiString(PANSI_STRING AnsiString) {
     if (AnsiString->Buffer != NULL) {
-        ExFreePoolWithTag(AnsiString->Buffer, kStringTag);
+        ExFreePoolWithTag(AnsiString->Buffer, kStringPoolTag);
     }
     RtlZeroMemory(AnsiString, sizeof(*AnsiString));
 }
 
 VOID RtlFreeUnicodeString(PUNICODE_STRING UnicodeString) {
     if (UnicodeString->Buffer != NULL) {
-        ExFreePoolWithTag(UnicodeString->Buffer, kStringTag);
+        ExFreePoolWithTag(UnicodeString->Buffer, kStringPoolTag);
     }
     RtlZeroMemory(UnicodeString, sizeof(*UnicodeString));
 }

@@ -168,5 +168,20 @@ TEST_F(ObjectTest, DeletingAnAttachedDeviceIsReported) {
     IoDeleteDevice(bottom);
 }
 
+// A filter that passes the remove down first finds the device below it
+// already deleted when it detaches: that order is the usual one.
+TEST_F(ObjectTest, TheDeviceBelowAFilterMayGoBeforeTheFilterDetaches) {
+    PDEVICE_OBJECT top = CreateStack({CompleteRequest, CompleteRequest, PassDown});
+    PDEVICE_OBJECT middle = LayerOf(top)->lower;
+    PDEVICE_OBJECT bottom = LayerOf(middle)->lower;
+    devices.clear();
+    IoDetachDevice(bottom);
+    IoDeleteDevice(middle); // top is still attached above it
+    IoDetachDevice(middle);
+    EXPECT_EQ(middle->AttachedDevice, nullptr);
+    IoDeleteDevice(top);
+    IoDeleteDevice(bottom);
+}
+
 } // namespace
 } // namespace kernel_test

@@ -303,7 +303,7 @@ TEST_F(ZwRegistry, HandlesLeftOpenAreReportedAsLeaks) {
     ExpectViolation("registry-handle-leak");
     OpenSettings();
     OpenSettings(KEY_READ);
-    KeyHandleTable::Of(kernel).ReportLeaks(kernel);
+    kernel.CheckForLeaks();
     EXPECT_EQ(CountViolations("registry-handle-leak"), 2u);
 }
 
