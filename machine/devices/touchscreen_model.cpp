@@ -186,6 +186,11 @@ void TouchScreenModel::StallClassRequests(bool stall) {
     stallClass_ = stall;
 }
 
+void TouchScreenModel::StallNextClassRequests(unsigned count) {
+    std::lock_guard lock(lock_);
+    stallCount_ = count;
+}
+
 size_t TouchScreenModel::QueuedReports() const {
     std::lock_guard lock(lock_);
     return fifo_.size();
@@ -232,6 +237,10 @@ USBD_STATUS TouchScreenModel::ControlRequest(const UsbSetupPacket& setup,
     if (setup.bmRequestType != kClassInterfaceIn || setup.bRequest != kRequestGetIdle ||
         stallClass_)
         return USBD_STATUS_STALL_PID;
+    if (stallCount_ != 0) {
+        --stallCount_;
+        return USBD_STATUS_STALL_PID;
+    }
     ++classRequests_;
     data.assign(std::min<size_t>(1, setup.wLength), 0); // idle rate 0: report on change only
     return USBD_STATUS_SUCCESS;

@@ -13,7 +13,8 @@
 //   STATUS_IO_TIMEOUT; data error: USBD_STATUS_CRC, STATUS_DEVICE_DATA_ERROR),
 //   beginning with the one held now, if any. Queued reports stay queued.
 // - FailResets(n): the next n port resets end with a data error.
-// - StallClassRequests(true): class request 2 is stalled.
+// - StallClassRequests(true): class request 2 is stalled;
+//   StallNextClassRequests(n): only the next n of them are.
 // - The layout option: a configuration without interface or without pipe.
 // Port faults (disabled or not connected at start, pulled out) are switches
 // of the port (platform::usb::UsbPortOptions, UsbPort::PullOut).
@@ -69,6 +70,8 @@ public:
     void FailTransfers(TransferFault fault, unsigned count);
     void FailResets(unsigned count);
     void StallClassRequests(bool stall);
+    // Stalls only the next count class requests.
+    void StallNextClassRequests(unsigned count);
 
     size_t QueuedReports() const;
     size_t DroppedReports() const;
@@ -112,6 +115,7 @@ private:
     unsigned faultCount_ = 0;
     unsigned resetFaults_ = 0;
     bool stallClass_ = false;
+    unsigned stallCount_ = 0;
     unsigned classRequests_ = 0;
     unsigned resets_ = 0;
     uint8_t configuration_ = 0;

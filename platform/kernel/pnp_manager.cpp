@@ -83,6 +83,14 @@ void UnloadIfUnused(Kernel& kernel, PDRIVER_OBJECT driver) {
     kernel.UnloadDriver(driver);
 }
 
+// The node's function driver and the filters loaded for it.
+void UnloadAllIfUnused(Kernel& kernel, DeviceNode* node) {
+    if (node->driver)
+        UnloadIfUnused(kernel, node->driver);
+    for (PDRIVER_OBJECT filter : node->filtersLoadedHere)
+        UnloadIfUnused(kernel, filter);
+}
+
 // After IRP_MN_REMOVE_DEVICE went down the stack.
 void FinishRemoval(Kernel& kernel, DeviceNode* node) {
     auto& k = K();
@@ -101,8 +109,7 @@ void FinishRemoval(Kernel& kernel, DeviceNode* node) {
         node->state = Kernel::DeviceState::Removed;
         node->removeWhenClosed = false;
     }
-    if (node->driver)
-        UnloadIfUnused(kernel, node->driver);
+    UnloadAllIfUnused(kernel, node);
 }
 
 bool Usable(const DeviceNode* node) {
@@ -127,6 +134,36 @@ NTSTATUS Start(Kernel& kernel, DeviceNode* node) {
     }
     SendPnp(node, IRP_MN_QUERY_PNP_DEVICE_STATE);
     return status;
+}
+
+// The loaded driver of that service (one waiting to be unloaded serves
+// again), or the service loaded now; *loadedHere tells which.
+PDRIVER_OBJECT FindOrLoad(Kernel& kernel, const Kernel::DriverService& service, bool* loadedHere,
+                          NTSTATUS* status) {
+    auto& k = K();
+    *loadedHere = false;
+    *status = STATUS_SUCCESS;
+    {
+        std::lock_guard lock(k.objects.mutex);
+        for (auto& info : k.objects.drivers) {
+            if (info->name == service.service && !info->unloaded) {
+                info->unloadPending = false;
+                return info->object.get();
+            }
+        }
+    }
+    PDRIVER_OBJECT driver = kernel.LoadDriver(service.service, service.entry, status);
+    *loadedHere = driver != nullptr;
+    return driver;
+}
+
+NTSTATUS CallAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
+    PDRIVER_ADD_DEVICE addDevice = driver->DriverExtension->AddDevice;
+    if (!addDevice)
+        return STATUS_INVALID_DEVICE_REQUEST;
+    IrqlScope passive(PASSIVE_LEVEL, "AddDevice");
+    DriverCall call(driver, "AddDevice");
+    return addDevice(driver, pdo);
 }
 
 } // namespace
@@ -206,6 +243,13 @@ void PnpManager::RunPendingWork() {
 NTSTATUS Kernel::PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePath,
                               const std::string& service, PDRIVER_INITIALIZE entry,
                               DeviceNode** nodeOut) {
+    return PlugInDevice(pdo, instancePath, DriverService{service, entry}, {}, nodeOut);
+}
+
+NTSTATUS Kernel::PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePath,
+                              const DriverService& function,
+                              const std::vector<DriverService>& upperFilters,
+                              DeviceNode** nodeOut) {
     State& k = *state_;
     if (nodeOut)
         *nodeOut = nullptr;
@@ -220,7 +264,7 @@ NTSTATUS Kernel::PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePat
     DeviceNode* node = created.get();
     node->pdo = pdo;
     node->instancePath = instancePath;
-    node->service = service;
+    node->service = function.service;
     {
         std::lock_guard lock(k.pnp.mutex);
         k.pnp.nodes.push_back(std::move(created));
@@ -228,37 +272,38 @@ NTSTATUS Kernel::PlugInDevice(PDEVICE_OBJECT pdo, const std::string& instancePat
     if (nodeOut)
         *nodeOut = node;
 
-    // A driver that is loaded (or waiting to be unloaded) serves the new device.
-    PDRIVER_OBJECT driver = nullptr;
-    {
-        std::lock_guard lock(k.objects.mutex);
-        for (auto& info : k.objects.drivers) {
-            if (info->name == service && !info->unloaded) {
-                info->unloadPending = false;
-                driver = info->object.get();
-            }
+    bool loadedHere;
+    NTSTATUS status;
+    node->driver = FindOrLoad(*this, function, &loadedHere, &status);
+    if (!node->driver)
+        return status;
+    for (const DriverService& filter : upperFilters) {
+        PDRIVER_OBJECT driver = FindOrLoad(*this, filter, &loadedHere, &status);
+        if (!driver) {
+            UnloadAllIfUnused(*this, node);
+            return status;
         }
+        node->filters.push_back(driver);
+        if (loadedHere)
+            node->filtersLoadedHere.push_back(driver);
     }
-    NTSTATUS status = STATUS_SUCCESS;
-    if (!driver)
-        driver = LoadDriver(service, entry, &status);
-    if (!driver)
-        return status;
-    node->driver = driver;
 
-    PDRIVER_ADD_DEVICE addDevice = driver->DriverExtension->AddDevice;
-    if (!addDevice) {
-        UnloadIfUnused(*this, driver);
-        return STATUS_INVALID_DEVICE_REQUEST;
-    }
-    {
-        IrqlScope passive(PASSIVE_LEVEL, "AddDevice");
-        DriverCall call(driver, "AddDevice");
-        status = addDevice(driver, pdo);
-    }
+    // The function driver's AddDevice failing leaves nothing attached.
+    status = CallAddDevice(node->driver, pdo);
     if (!NT_SUCCESS(status)) {
-        UnloadIfUnused(*this, driver);
+        UnloadAllIfUnused(*this, node);
         return status;
+    }
+    for (PDRIVER_OBJECT filter : node->filters) {
+        status = CallAddDevice(filter, pdo);
+        if (!NT_SUCCESS(status)) {
+            CheckInitialized(node);
+            SendPnp(node, IRP_MN_REMOVE_DEVICE);
+            FinishRemoval(*this, node);
+            std::lock_guard lock(k.pnp.mutex);
+            node->state = DeviceState::Failed;
+            return status;
+        }
     }
     CheckInitialized(node);
     return Start(*this, node);

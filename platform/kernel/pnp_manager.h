@@ -18,6 +18,10 @@ public:
     std::string instancePath;
     std::string service;
     PDRIVER_OBJECT driver = nullptr; // the function driver, once loaded
+    // Upper filters, in attach order; those the manager loaded for this node
+    // are unloaded by it once unused.
+    std::vector<PDRIVER_OBJECT> filters;
+    std::vector<PDRIVER_OBJECT> filtersLoadedHere;
     Kernel::DeviceState state = Kernel::DeviceState::Failed;
     bool removeWhenClosed = false; // surprise-removed; IRP_MN_REMOVE_DEVICE follows
 };

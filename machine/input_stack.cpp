@@ -1,0 +1,71 @@
+#include "machine/input_stack.h"
+
+#include "machine/machine_error.h"
+#include "platform/input/mouse_class.h"
+#include "platform/win32/input.h"
+
+#include <optional>
+
+namespace machine {
+namespace {
+
+using platform::input::PointerButton;
+using platform::input::PointerEvent;
+
+DWORD ButtonFlags(const PointerEvent& event) {
+    if (event.kind == PointerEvent::Kind::Move)
+        return 0;
+    const bool down = event.kind == PointerEvent::Kind::Down;
+    switch (event.button) {
+    case PointerButton::Left:
+        return down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    case PointerButton::Right:
+        return down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+    case PointerButton::Middle:
+        return down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
+    }
+    return 0;
+}
+
+// pelmoxp under the mouse class; the class's pointer events become the
+// system pointer's input, as the raw input thread takes them from mouclass.
+class MouseInputStack final : public InputStack {
+public:
+    MouseInputStack(int screenWidth, int screenHeight)
+        : mouseClass_(platform::input::MouseClassOptions{screenWidth, screenHeight}) {
+        mouseClass_.SetEventHandler([](const PointerEvent& event) {
+            platform::win32::InjectPointerAt(event.x, event.y, ButtonFlags(event));
+        });
+    }
+
+    NTSTATUS Attach(platform::kernel::Kernel& kernel, PDEVICE_OBJECT rootPdo,
+                    const DriverCatalogue& drivers, platform::kernel::DeviceNode** node) override {
+        return kernel.PlugInDevice(rootPdo, kRootInstance, drivers.Service(kFunction),
+                                   {{kFilter, platform::input::mouse_class_driver::Entry}}, node);
+    }
+
+    std::string Describe() const override {
+        return std::string("service=") + kFunction + " filters=" + kFilter;
+    }
+
+private:
+    static constexpr const char* kFunction = "pelmoxp";
+    static constexpr const char* kFilter = "mouclass";
+    platform::input::MouseClass mouseClass_;
+};
+
+} // namespace
+
+std::unique_ptr<InputStack> InputStack::For(platform::win32::OsKind os, int screenWidth,
+                                            int screenHeight) {
+    switch (os) {
+    case platform::win32::OsKind::Windows2000:
+    case platform::win32::OsKind::WindowsXP:
+        return std::make_unique<MouseInputStack>(screenWidth, screenHeight);
+    case platform::win32::OsKind::Windows98:
+        break;
+    }
+    throw MachineError("os=98 not available yet");
+}
+
+} // namespace machine

@@ -1,0 +1,311 @@
+#include "machine/machine.h"
+
+#include "machine/devices/touchscreen_model.h"
+#include "machine/input_stack.h"
+#include "machine/machine_error.h"
+#include "machine/root_bus.h"
+#include "platform/trace/trace.h"
+#include "platform/usb/usb_hub.h"
+#include "platform/win32/picture.h"
+
+#include <cstdio>
+
+namespace machine {
+namespace {
+
+using platform::kernel::Kernel;
+
+constexpr const char* kTouchService = "korvex";
+
+std::string Status(NTSTATUS status) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
+    return text;
+}
+
+std::string TouchInstance() {
+    char text[64];
+    std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X\\1", devices::kTouchVendorId,
+                  devices::kTouchProductId);
+    return text;
+}
+
+} // namespace
+
+std::string OsName(platform::win32::OsKind os) {
+    switch (os) {
+    case platform::win32::OsKind::Windows98:
+        return "98";
+    case platform::win32::OsKind::Windows2000:
+        return "2000";
+    case platform::win32::OsKind::WindowsXP:
+        return "xp";
+    }
+    return "?";
+}
+
+struct Machine::Usb {
+    platform::usb::UsbHub hub{1};
+};
+
+Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue programs)
+    : config_(config), drivers_(std::move(drivers)), programs_(std::move(programs)) {
+    platform::trace::SetSink([this](const std::string& line) {
+        std::function<void(const std::string&)> listener;
+        {
+            std::lock_guard lock(traceMutex_);
+            trace_.push_back(line);
+            listener = listener_;
+        }
+        if (listener)
+            listener(line);
+    });
+    kernel_ = std::make_unique<platform::kernel::Kernel>();
+    kernel_->SetViolationHandler([this](const platform::kernel::Violation& violation) {
+        std::lock_guard lock(violationMutex_);
+        violations_.push_back(violation);
+    });
+    // What every installed system has before anything of ours.
+    auto& registry = kernel_->Registry();
+    registry.Create("\\REGISTRY\\Machine\\Software");
+    registry.Create("\\REGISTRY\\Machine\\System\\ControlSet001\\Services");
+    registry.Create("\\REGISTRY\\User\\.Default\\Software");
+    system_ = std::make_unique<platform::win32::System>();
+    system_->SetOs(config_.os);
+    runtime_ = std::make_unique<platform::win32::Runtime>();
+    runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
+    screen_ = std::make_unique<devices::TouchScreenModel>();
+}
+
+Machine::~Machine() {
+    Shutdown();
+    runtime_.reset();
+    system_.reset();
+    kernel_.reset();
+    screen_.reset();
+    platform::trace::SetSink({});
+}
+
+std::vector<std::string> Machine::TraceLines() const {
+    std::lock_guard lock(traceMutex_);
+    return trace_;
+}
+
+void Machine::SetTraceListener(std::function<void(const std::string&)> listener) {
+    std::lock_guard lock(traceMutex_);
+    listener_ = std::move(listener);
+}
+
+std::vector<platform::kernel::Violation> Machine::Violations() const {
+    std::lock_guard lock(violationMutex_);
+    return violations_;
+}
+
+void Machine::Trace(const std::string& text) {
+    platform::trace::Emit(kernel_->Now(), text);
+}
+
+void Machine::Settle() {
+    runtime_->RunUntilIdle();
+}
+
+void Machine::Boot() {
+    if (booted_)
+        return;
+    if (shutDown_)
+        throw MachineError("the machine has been shut down");
+    input_ = InputStack::For(config_.os, config_.screenWidth, config_.screenHeight);
+    booted_ = true;
+    Trace("machine boot os=" + OsName(config_.os) + " screen=" +
+          std::to_string(config_.screenWidth) + "x" + std::to_string(config_.screenHeight));
+    rootBus_ = std::make_unique<RootBus>();
+    PDEVICE_OBJECT pdo = rootBus_->CreatePdo();
+    NTSTATUS status = input_->Attach(*kernel_, pdo, drivers_, &rootNode_);
+    Trace(std::string("device add instance=") + InputStack::kRootInstance + " " +
+          input_->Describe() + " status=" + Status(status));
+    usb_ = std::make_unique<Usb>();
+    platform::usb::UsbPort& port = usb_->hub.Port();
+    port.onArrival = [this](PDEVICE_OBJECT arrived) { OnScreenArrival(arrived); };
+    port.onRemoval = [this](PDEVICE_OBJECT) { OnScreenRemoval(); };
+    Settle();
+}
+
+void Machine::OnScreenArrival(PDEVICE_OBJECT pdo) {
+    const std::string instance = TouchInstance();
+    NTSTATUS status =
+        kernel_->PlugInDevice(pdo, instance, drivers_.Service(kTouchService), {}, &screenNode_);
+    Trace("device add instance=" + instance + " service=" + kTouchService +
+          " status=" + Status(status));
+}
+
+void Machine::OnScreenRemoval() {
+    if (screenNode_ != nullptr)
+        kernel_->SurpriseRemoveDevice(screenNode_);
+}
+
+void Machine::RequirePlugged(const char* what) const {
+    if (!plugged_)
+        throw MachineError(std::string(what) + ": the screen is not plugged in");
+}
+
+void Machine::PlugScreen() {
+    Boot();
+    if (plugged_)
+        throw MachineError("plug: the screen is plugged in already");
+    platform::usb::UsbPort& port = usb_->hub.Port();
+    if (port.Pdo() != nullptr)
+        throw MachineError("plug: the port still holds the screen pulled out earlier "
+                           "(a handle to it is open)");
+    platform::usb::UsbPortOptions options;
+    options.enabled = !nextPortDisabled_;
+    options.connected = !nextPortDisconnected_;
+    nextPortDisabled_ = nextPortDisconnected_ = false;
+    Trace("screen plug");
+    plugged_ = true;
+    port.Plug(*screen_, options);
+    Settle();
+}
+
+void Machine::UnplugScreen() {
+    Boot();
+    RequirePlugged("unplug");
+    Trace("screen unplug");
+    plugged_ = false;
+    usb_->hub.Port().PullOut();
+    Settle();
+}
+
+void Machine::SendReport(uint8_t status, uint16_t x, uint16_t y) {
+    RequirePlugged("report");
+    char text[64];
+    std::snprintf(text, sizeof text, "screen report status=0x%02X x=%u y=%u", status, x, y);
+    Trace(text);
+    screen_->SendReport(devices::MakeTouchReport(status, x, y));
+    Settle();
+}
+
+void Machine::Touch(uint16_t x, uint16_t y, unsigned hold, uint16_t toX, uint16_t toY) {
+    RequirePlugged("touch");
+    const uint64_t interval = screen_->ReportInterval();
+    SendReport(devices::kTouchStatusDown, x, y);
+    for (unsigned i = 1; i <= hold; ++i) {
+        runtime_->AdvanceTime(interval);
+        auto along = [i, hold](int from, int to) {
+            return static_cast<uint16_t>(from + (to - from) * static_cast<int>(i) /
+                                                    static_cast<int>(hold));
+        };
+        SendReport(devices::kTouchStatusHold, along(x, toX), along(y, toY));
+    }
+    runtime_->AdvanceTime(interval);
+    SendReport(devices::kTouchStatusUp, toX, toY);
+}
+
+void Machine::Fault(ScreenFault fault, unsigned count) {
+    const char* name = "";
+    switch (fault) {
+    case ScreenFault::Timeout:
+        name = "timeout";
+        screen_->FailTransfers(devices::TransferFault::Timeout, count);
+        break;
+    case ScreenFault::DataError:
+        name = "data-error";
+        screen_->FailTransfers(devices::TransferFault::DataError, count);
+        break;
+    case ScreenFault::ResetDataError:
+        name = "reset-data-error";
+        screen_->FailResets(count);
+        break;
+    case ScreenFault::StallClass:
+        name = "stall-class";
+        screen_->StallNextClassRequests(count);
+        break;
+    case ScreenFault::PortDisabled:
+        name = "port-disabled";
+        nextPortDisabled_ = true;
+        break;
+    case ScreenFault::PortDisconnected:
+        name = "port-disconnected";
+        nextPortDisconnected_ = true;
+        break;
+    }
+    Trace(std::string("screen fault ") + name + " count=" + std::to_string(count));
+    Settle();
+}
+
+void Machine::Wait(uint64_t milliseconds) {
+    runtime_->AdvanceTime(milliseconds * kMillisecond);
+}
+
+NTSTATUS Machine::SetPower(const char* name, SYSTEM_POWER_STATE state) {
+    Boot();
+    Trace(std::string("power ") + name);
+    NTSTATUS status = kernel_->SetSystemPower(state);
+    if (!NT_SUCCESS(status))
+        Trace(std::string("power ") + name + " error=" + Status(status));
+    Settle();
+    return status;
+}
+
+NTSTATUS Machine::Standby() {
+    return SetPower("standby", PowerSystemSleeping3);
+}
+
+NTSTATUS Machine::Resume() {
+    return SetPower("resume", PowerSystemWorking);
+}
+
+platform::win32::ProcessId Machine::StartProgram(const std::string& name,
+                                                 const std::string& commandLine) {
+    Boot();
+    const platform::win32::ProgramSpec* found = programs_.Find(name);
+    if (found == nullptr)
+        throw MachineError("start: no program named \"" + name + "\"");
+    platform::win32::ProgramSpec spec = *found;
+    spec.commandLine = commandLine;
+    if (spec.imagePath.empty())
+        spec.imagePath = "C:\\" + spec.name + ".exe";
+    platform::win32::ProcessId id = runtime_->Start(spec);
+    Settle();
+    return id;
+}
+
+bool Machine::SaveScreenPicture(const std::string& path) {
+    Settle();
+    Trace("machine picture file=" + platform::trace::Quote(path));
+    return platform::win32::SavePicture(path, platform::win32::RenderScreenSvg());
+}
+
+void Machine::RemoveIfStarted(platform::kernel::DeviceNode* node, const std::string& instance) {
+    if (node == nullptr)
+        return;
+    Kernel::DeviceState state = kernel_->StateOf(node);
+    if (state == Kernel::DeviceState::Started || state == Kernel::DeviceState::Stopped) {
+        NTSTATUS status = kernel_->RemoveDevice(node);
+        if (!NT_SUCCESS(status))
+            Trace("device remove instance=" + instance + " error=" + Status(status));
+    }
+    Settle();
+}
+
+void Machine::Shutdown() {
+    if (shutDown_)
+        return;
+    shutDown_ = true;
+    Trace("machine shutdown");
+    if (control_.IsOpen())
+        control_.Close();
+    for (platform::win32::ProcessId id : runtime_->RunningProcesses())
+        runtime_->Terminate(id, 0);
+    Settle();
+    if (booted_) {
+        RemoveIfStarted(screenNode_, TouchInstance());
+        RemoveIfStarted(rootNode_, InputStack::kRootInstance);
+        usb_.reset();
+        input_.reset();
+        rootBus_.reset();
+        Settle();
+    }
+    kernel_->CheckForLeaks();
+}
+
+} // namespace machine

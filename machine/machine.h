@@ -1,0 +1,164 @@
+// One virtual computer: its operating system and screen, the kernel (clock,
+// registry, Plug and Play and power managers), the Win32 side (system
+// information, program runtime, scripted user), and a device tree of a root
+// bus with "ROOT\TOUCHSCREEN\0000" and a USB hub with one port for the touch
+// screen model.
+//
+// The machine exists from construction (the registry can be written before
+// boot); Boot() loads the input stack and starts the root device; plugging
+// the screen makes the Plug and Play manager load korvex for it. Shutdown()
+// (or the destructor) takes every device down, unloads the drivers and runs
+// the verifier's leak check.
+//
+// Every effect is a trace line "<ms> <source> <event> ..."; the machine's
+// own lines:
+//   machine boot os=xp screen=1024x768
+//   device add instance=ROOT\TOUCHSCREEN\0000 service=pelmoxp filters=mouclass status=0x00000000
+//   screen plug | screen unplug
+//   device add instance=USB\VID_595A&PID_0001\1 service=korvex status=0x00000000
+//   screen report status=0x81 x=100 y=200
+//   screen fault timeout count=2
+//   power standby status=0x00000000 | power resume status=0x00000000
+//   machine shutdown
+// and the ctl lines of control_client.h.
+//
+// Violations of the kernel's verifier are collected, not fatal; a caller
+// checks Violations() after each step. All calls come from one host thread.
+#pragma once
+
+#include "machine/control_client.h"
+#include "machine/driver_catalogue.h"
+#include "machine/program_catalogue.h"
+#include "platform/kernel/kernel.h"
+#include "platform/win32/runtime.h"
+#include "platform/win32/scripted_user.h"
+#include "platform/win32/system_info.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace machine::devices {
+class TouchScreenModel;
+}
+
+namespace machine {
+
+class InputStack;
+class RootBus;
+
+struct MachineConfig {
+    platform::win32::OsKind os = platform::win32::OsKind::WindowsXP;
+    int screenWidth = 1024;
+    int screenHeight = 768;
+};
+
+// "98", "2000", "xp"
+std::string OsName(platform::win32::OsKind os);
+
+enum class ScreenFault {
+    Timeout,          // the transfer held now and the next count-1 end with STATUS_IO_TIMEOUT
+    DataError,        // ... with STATUS_DEVICE_DATA_ERROR
+    ResetDataError,   // the next count port resets fail
+    StallClass,       // the next count class requests are stalled
+    PortDisabled,     // the screen's next arrival finds its port disabled
+    PortDisconnected, // the screen's next arrival finds nothing connected on its port
+};
+
+class Machine {
+public:
+    static constexpr uint64_t kMillisecond = 10'000; // 100-ns units
+
+    explicit Machine(MachineConfig config = {},
+                     DriverCatalogue drivers = DriverCatalogue::Product(),
+                     ProgramCatalogue programs = ProgramCatalogue::Product());
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    const MachineConfig& Config() const { return config_; }
+    platform::kernel::Kernel& Kernel() { return *kernel_; }
+    platform::win32::Runtime& Runtime() { return *runtime_; }
+    platform::win32::ScriptedUser& User() { return user_; }
+    ProgramCatalogue& Programs() { return programs_; }
+    ControlClient& Control() { return control_; }
+    devices::TouchScreenModel& Screen() { return *screen_; }
+
+    // --- Trace: every line so far; the listener sees each as it is emitted.
+    std::vector<std::string> TraceLines() const;
+    void SetTraceListener(std::function<void(const std::string&)> listener);
+
+    // --- Verifier findings so far.
+    std::vector<platform::kernel::Violation> Violations() const;
+
+    bool Booted() const { return booted_; }
+    void Boot(); // throws MachineError (os=98, a driver image missing)
+
+    // --- The touch screen on the USB port.
+    void PlugScreen();   // throws when plugged or when the port still holds it
+    void UnplugScreen(); // surprise removal, then removal once no handle is open
+    bool ScreenPlugged() const { return plugged_; }
+    // One report now, run until its effects are done. Throws when unplugged.
+    void SendReport(uint8_t status, uint16_t x, uint16_t y);
+    // A whole touch: 0x81 at (x, y); hold reports of 0x82 one report interval
+    // apart, moving in a straight line to (toX, toY); 0x84 an interval later.
+    void Touch(uint16_t x, uint16_t y, unsigned hold, uint16_t toX, uint16_t toY);
+    void Fault(ScreenFault fault, unsigned count);
+
+    // --- Time and power.
+    void Wait(uint64_t milliseconds);
+    void Settle(); // runs programs and due events until idle, without moving the clock
+    NTSTATUS Standby();
+    NTSTATUS Resume();
+
+    // --- Programs and pictures.
+    platform::win32::ProcessId StartProgram(const std::string& name,
+                                            const std::string& commandLine = "");
+    bool SaveScreenPicture(const std::string& path);
+
+    // Closes the control handle, ends the programs, removes the devices,
+    // unloads the drivers and checks for leaks. Idempotent.
+    void Shutdown();
+
+private:
+    void Trace(const std::string& text);
+    NTSTATUS SetPower(const char* name, SYSTEM_POWER_STATE state);
+    void OnScreenArrival(PDEVICE_OBJECT pdo);
+    void OnScreenRemoval();
+    void RequirePlugged(const char* what) const;
+    void RemoveIfStarted(platform::kernel::DeviceNode* node, const std::string& instance);
+
+    MachineConfig config_;
+    DriverCatalogue drivers_;
+    ProgramCatalogue programs_;
+
+    mutable std::mutex traceMutex_;
+    std::vector<std::string> trace_;
+    std::function<void(const std::string&)> listener_;
+    mutable std::mutex violationMutex_;
+    std::vector<platform::kernel::Violation> violations_;
+
+    std::unique_ptr<platform::kernel::Kernel> kernel_;
+    std::unique_ptr<platform::win32::System> system_;
+    std::unique_ptr<platform::win32::Runtime> runtime_;
+    platform::win32::ScriptedUser user_;
+    ControlClient control_;
+
+    std::unique_ptr<RootBus> rootBus_;
+    std::unique_ptr<InputStack> input_;
+    platform::kernel::DeviceNode* rootNode_ = nullptr;
+    struct Usb;
+    std::unique_ptr<Usb> usb_;
+    std::unique_ptr<devices::TouchScreenModel> screen_;
+    platform::kernel::DeviceNode* screenNode_ = nullptr;
+    bool plugged_ = false;
+    bool nextPortDisabled_ = false;
+    bool nextPortDisconnected_ = false;
+    bool booted_ = false;
+    bool shutDown_ = false;
+};
+
+} // namespace machine

@@ -1,0 +1,37 @@
+#include "machine/program_catalogue.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace machine {
+namespace {
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
+ProgramCatalogue ProgramCatalogue::Product() {
+    return {};
+}
+
+void ProgramCatalogue::Add(const platform::win32::ProgramSpec& spec) {
+    programs_[Lower(spec.name)] = spec;
+}
+
+const platform::win32::ProgramSpec* ProgramCatalogue::Find(const std::string& name) const {
+    auto found = programs_.find(Lower(name));
+    return found == programs_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::string> ProgramCatalogue::Names() const {
+    std::vector<std::string> names;
+    for (const auto& [key, spec] : programs_)
+        names.push_back(spec.name);
+    return names;
+}
+
+} // namespace machine
