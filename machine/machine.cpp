@@ -74,7 +74,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     system_->SetOs(config_.os);
     runtime_ = std::make_unique<platform::win32::Runtime>();
     runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
-    screen_ = std::make_unique<devices::TouchScreenModel>();
+    screens_.push_back(std::make_unique<devices::TouchScreenModel>());
 }
 
 Machine::~Machine() {
@@ -82,7 +82,7 @@ Machine::~Machine() {
     runtime_.reset();
     system_.reset();
     kernel_.reset();
-    screen_.reset();
+    screens_.clear();
     platform::trace::SetSink({});
 }
 
@@ -162,7 +162,7 @@ void Machine::PlugScreen() {
     nextPortDisabled_ = nextPortDisconnected_ = false;
     Trace("screen plug");
     plugged_ = true;
-    port.Plug(*screen_, options);
+    port.Plug(Screen(), options);
     Settle();
 }
 
@@ -172,6 +172,7 @@ void Machine::UnplugScreen() {
     Trace("screen unplug");
     plugged_ = false;
     usb_->hub.Port().PullOut();
+    screens_.push_back(std::make_unique<devices::TouchScreenModel>());
     Settle();
 }
 
@@ -180,13 +181,13 @@ void Machine::SendReport(uint8_t status, uint16_t x, uint16_t y) {
     char text[64];
     std::snprintf(text, sizeof text, "screen report status=0x%02X x=%u y=%u", status, x, y);
     Trace(text);
-    screen_->SendReport(devices::MakeTouchReport(status, x, y));
+    Screen().SendReport(devices::MakeTouchReport(status, x, y));
     Settle();
 }
 
 void Machine::Touch(uint16_t x, uint16_t y, unsigned hold, uint16_t toX, uint16_t toY) {
     RequirePlugged("touch");
-    const uint64_t interval = screen_->ReportInterval();
+    const uint64_t interval = Screen().ReportInterval();
     SendReport(devices::kTouchStatusDown, x, y);
     for (unsigned i = 1; i <= hold; ++i) {
         runtime_->AdvanceTime(interval);
@@ -205,19 +206,19 @@ void Machine::Fault(ScreenFault fault, unsigned count) {
     switch (fault) {
     case ScreenFault::Timeout:
         name = "timeout";
-        screen_->FailTransfers(devices::TransferFault::Timeout, count);
+        Screen().FailTransfers(devices::TransferFault::Timeout, count);
         break;
     case ScreenFault::DataError:
         name = "data-error";
-        screen_->FailTransfers(devices::TransferFault::DataError, count);
+        Screen().FailTransfers(devices::TransferFault::DataError, count);
         break;
     case ScreenFault::ResetDataError:
         name = "reset-data-error";
-        screen_->FailResets(count);
+        Screen().FailResets(count);
         break;
     case ScreenFault::StallClass:
         name = "stall-class";
-        screen_->StallNextClassRequests(count);
+        Screen().StallNextClassRequests(count);
         break;
     case ScreenFault::PortDisabled:
         name = "port-disabled";
@@ -298,8 +299,9 @@ void Machine::Shutdown() {
         runtime_->Terminate(id, 0);
     Settle();
     if (booted_) {
-        RemoveIfStarted(screenNode_, TouchInstance());
+        // The input driver holds the touch driver open: it goes first.
         RemoveIfStarted(rootNode_, InputStack::kRootInstance);
+        RemoveIfStarted(screenNode_, TouchInstance());
         usb_.reset();
         input_.reset();
         rootBus_.reset();

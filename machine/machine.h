@@ -85,7 +85,10 @@ public:
     platform::win32::ScriptedUser& User() { return user_; }
     ProgramCatalogue& Programs() { return programs_; }
     ControlClient& Control() { return control_; }
-    devices::TouchScreenModel& Screen() { return *screen_; }
+    // The screen plugged in now, or the one the next plug brings: a screen
+    // pulled out keeps nothing, so each arrival is a fresh model. Faults
+    // given while unplugged apply to the next arrival.
+    devices::TouchScreenModel& Screen() { return *screens_.back(); }
 
     // --- Trace: every line so far; the listener sees each as it is emitted.
     std::vector<std::string> TraceLines() const;
@@ -152,7 +155,7 @@ private:
     platform::kernel::DeviceNode* rootNode_ = nullptr;
     struct Usb;
     std::unique_ptr<Usb> usb_;
-    std::unique_ptr<devices::TouchScreenModel> screen_;
+    std::vector<std::unique_ptr<devices::TouchScreenModel>> screens_; // past ones stay for the hub
     platform::kernel::DeviceNode* screenNode_ = nullptr;
     bool plugged_ = false;
     bool nextPortDisabled_ = false;

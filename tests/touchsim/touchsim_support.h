@@ -1,0 +1,36 @@
+// Running scripts in tests: the probe program in the machine's catalogue,
+// the trace captured.
+#pragma once
+
+#include "tests/touchsim/probe_program.h"
+#include "touchsim/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace touchsim_testing {
+
+struct Outcome {
+    touchsim::RunResult result;
+    std::vector<std::string> trace;
+
+    bool Has(const std::string& event) const {
+        return std::any_of(trace.begin(), trace.end(), [&](const std::string& line) {
+            return line.substr(line.find(' ') + 1) == event;
+        });
+    }
+};
+
+inline Outcome RunTsim(const std::string& script) {
+    Outcome outcome;
+    touchsim::RunOptions options;
+    options.programs.Add(ProbeProgram());
+    options.traceOut = [&outcome](const std::string& line) { outcome.trace.push_back(line); };
+    outcome.result = touchsim::RunScript(script, options);
+    return outcome;
+}
+
+} // namespace touchsim_testing
