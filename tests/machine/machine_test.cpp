@@ -1,0 +1,107 @@
+// The machine as a whole: its system, the pointer the touch screen moves,
+// the port that holds a pulled-out screen while a handle is open, pictures,
+// and a shutdown that leaves the verifier nothing to find.
+#include "machine/machine.h"
+
+#include "machine/machine_error.h"
+#include "platform/win32/input.h"
+#include "platform/win32/windows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using machine::Machine;
+using machine::MachineConfig;
+using platform::win32::OsKind;
+
+std::string Rules(const Machine& m) {
+    std::string rules;
+    for (const auto& violation : m.Violations())
+        rules += violation.rule + ": " + violation.detail + "\n";
+    return rules;
+}
+
+TEST(MachineTest, ReportsItsSystemAndRefusesNinetyEightForNow) {
+    {
+        Machine m(MachineConfig{OsKind::Windows2000, 800, 600});
+        OSVERSIONINFOA info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        ASSERT_TRUE(GetVersionExA(&info));
+        EXPECT_EQ(info.dwMajorVersion, 5u);
+        EXPECT_EQ(info.dwMinorVersion, 0u);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+        m.Boot();
+        EXPECT_EQ(Rules(m), "");
+    }
+    Machine m(MachineConfig{OsKind::Windows98, 1024, 768});
+    try {
+        m.Boot();
+        ADD_FAILURE() << "booted 98";
+    } catch (const machine::MachineError& error) {
+        EXPECT_STREQ(error.what(), "os=98 not available yet");
+    }
+    EXPECT_FALSE(m.Booted());
+}
+
+TEST(MachineTest, ATouchPlacesTheSystemPointer) {
+    Machine m;
+    m.PlugScreen();
+    m.Touch(100, 200, 1, 300, 400); // uncalibrated: x40, x54
+    POINT pointer = platform::win32::PointerPosition();
+    EXPECT_EQ(pointer.x, 187); // 12000 * 1024 / 65536
+    EXPECT_EQ(pointer.y, 253); // 21600 * 768 / 65536
+    m.Shutdown();
+    EXPECT_EQ(Rules(m), "");
+}
+
+TEST(MachineTest, APulledOutScreenHeldOpenBlocksTheNextArrivalUntilClosed) {
+    Machine m;
+    m.PlugScreen();
+    ASSERT_EQ(m.Control().Open(), STATUS_SUCCESS);
+    m.UnplugScreen();
+    EXPECT_THROW(m.PlugScreen(), machine::MachineError);
+    m.Control().Close();
+    m.Settle();
+    m.PlugScreen();
+    m.Touch(100, 200, 0, 100, 200);
+    auto lines = m.TraceLines();
+    EXPECT_EQ(lines.back().substr(lines.back().find(' ') + 1), "pointer up left x=62 y=126");
+    m.Shutdown();
+    EXPECT_EQ(Rules(m), "");
+}
+
+TEST(MachineTest, ShutdownTakesEverythingDownWithNothingLeft) {
+    Machine m;
+    m.PlugScreen();
+    ASSERT_EQ(m.Control().Open(), STATUS_SUCCESS);
+    m.Touch(500, 500, 2, 600, 600);
+    ASSERT_EQ(m.Standby(), STATUS_SUCCESS);
+    m.Fault(machine::ScreenFault::Timeout, 2);
+    m.Shutdown();
+    EXPECT_EQ(Rules(m), "");
+    EXPECT_EQ(m.Kernel().OutstandingIrps(), 0u);
+    EXPECT_EQ(m.Kernel().OutstandingPoolBlocks(), 0u);
+    EXPECT_EQ(m.Kernel().FindDevice("\\Device\\vududo"), nullptr);
+}
+
+TEST(MachineTest, SavesAPictureOfTheScreen) {
+    const auto path = std::filesystem::temp_directory_path() / "machine_test_screen.svg";
+    {
+        Machine m(MachineConfig{OsKind::WindowsXP, 640, 480});
+        ASSERT_TRUE(m.SaveScreenPicture(path.string()));
+    }
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_NE(text.str().find("<svg"), std::string::npos);
+    EXPECT_NE(text.str().find("640"), std::string::npos);
+    std::filesystem::remove(path);
+}
+
+} // namespace
