@@ -5,6 +5,8 @@
 #include "touchsim/script_error.h"
 #include "touchsim/verbs.h"
 
+#include <exception>
+
 namespace touchsim {
 namespace {
 
@@ -59,6 +61,8 @@ RunResult RunScript(const std::string& script, const RunOptions& options) {
             return {kRunFault, Where(error.Line()) + error.what()};
         } catch (const machine::MachineError& error) {
             return {kRunFault, Where(command.line) + error.what()};
+        } catch (const std::exception& error) {
+            return {kRunFault, Where(command.line) + "failed: " + error.what()};
         }
         std::string found = NewViolations(session, &seen);
         if (!found.empty())
