@@ -1,5 +1,6 @@
 #include "machine/driver_catalogue.h"
 
+#include "drivers/hid/pelmo98.h"
 #include "drivers/mouse/pelmoxp.h"
 #include "drivers/touch/korvex.h"
 #include "machine/machine_error.h"
@@ -10,6 +11,7 @@ DriverCatalogue DriverCatalogue::Product() {
     DriverCatalogue catalogue;
     catalogue.Add("korvex", DriverEntry);
     catalogue.Add("pelmoxp", MouseDriverEntry);
+    catalogue.Add("pelmo98", HidDriverEntry);
     return catalogue;
 }
 

@@ -1,7 +1,9 @@
 #include "machine/input_stack.h"
 
 #include "machine/machine_error.h"
+#include "platform/input/hid_class.h"
 #include "platform/input/mouse_class.h"
+#include "platform/usb/usbd_version.h"
 #include "platform/win32/input.h"
 
 #include <optional>
@@ -54,6 +56,34 @@ private:
     platform::input::MouseClass mouseClass_;
 };
 
+// pelmo98 as the HID class's minidriver; the class's pointer events become
+// the system pointer's input. The USB stack reports Windows 98's USBDI
+// version while this stack lives.
+class HidInputStack final : public InputStack {
+public:
+    HidInputStack(int screenWidth, int screenHeight)
+        : hidClass_(platform::input::HidClassOptions{screenWidth, screenHeight}) {
+        platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersion98);
+        hidClass_.SetEventHandler([](const PointerEvent& event) {
+            platform::win32::InjectPointerAt(event.x, event.y, ButtonFlags(event));
+        });
+    }
+    ~HidInputStack() override { platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp); }
+
+    NTSTATUS Attach(platform::kernel::Kernel& kernel, PDEVICE_OBJECT rootPdo,
+                    const DriverCatalogue& drivers, platform::kernel::DeviceNode** node) override {
+        return kernel.PlugInDevice(rootPdo, kRootInstance, drivers.Service(kFunction), {}, node);
+    }
+
+    std::string Describe() const override {
+        return std::string("service=") + kFunction + " class=hidclass";
+    }
+
+private:
+    static constexpr const char* kFunction = "pelmo98";
+    platform::input::HidClass hidClass_;
+};
+
 } // namespace
 
 std::unique_ptr<InputStack> InputStack::For(platform::win32::OsKind os, int screenWidth,
@@ -63,9 +93,9 @@ std::unique_ptr<InputStack> InputStack::For(platform::win32::OsKind os, int scre
     case platform::win32::OsKind::WindowsXP:
         return std::make_unique<MouseInputStack>(screenWidth, screenHeight);
     case platform::win32::OsKind::Windows98:
-        break;
+        return std::make_unique<HidInputStack>(screenWidth, screenHeight);
     }
-    throw MachineError("os=98 not available yet");
+    throw MachineError("no input stack for this system");
 }
 
 } // namespace machine

@@ -3,8 +3,8 @@
 // above it, and how the class driver's pointer reaches the Win32 side.
 //
 // Windows 2000 and XP: pelmoxp with the mouse class as its upper filter.
-// Windows 98: pelmo98 under the HID class, which is not available yet; the
-// machine refuses to boot 98 until it is.
+// Windows 98: pelmo98 under the HID class, on a USB stack that reports
+// USBDI version 0x200.
 #pragma once
 
 #include "machine/driver_catalogue.h"

@@ -90,9 +90,8 @@ Action ParseExpect(const ScriptLine& line) {
 std::vector<VerbSpec> MachineVerbs() {
     return {
         {"machine", "machine [os=98|2000|xp] [screen=WIDTHxHEIGHT]",
-         "The machine to run on; only as the first verb. Defaults: os=xp screen=1024x768. "
-         "os=98 is not available yet.",
-         false, ParseMachine},
+         "The machine to run on; only as the first verb. Defaults: os=xp screen=1024x768.", false,
+         ParseMachine},
         {"boot", "boot",
          "Starts the machine: the input stack on ROOT\\TOUCHSCREEN\\0000 and the USB hub. "
          "Implied before the first verb that needs it.",

@@ -27,7 +27,7 @@ std::string Rules(const Machine& m) {
     return rules;
 }
 
-TEST(MachineTest, ReportsItsSystemAndRefusesNinetyEightForNow) {
+TEST(MachineTest, ReportsItsSystem) {
     {
         Machine m(MachineConfig{OsKind::Windows2000, 800, 600});
         OSVERSIONINFOA info{};
@@ -39,14 +39,22 @@ TEST(MachineTest, ReportsItsSystemAndRefusesNinetyEightForNow) {
         m.Boot();
         EXPECT_EQ(Rules(m), "");
     }
+}
+
+// On 98 the touch reaches the pointer through pelmo98 and the HID class.
+TEST(MachineTest, NinetyEightReadsTheScreenThroughTheHidClass) {
     Machine m(MachineConfig{OsKind::Windows98, 1024, 768});
-    try {
-        m.Boot();
-        ADD_FAILURE() << "booted 98";
-    } catch (const machine::MachineError& error) {
-        EXPECT_STREQ(error.what(), "os=98 not available yet");
-    }
-    EXPECT_FALSE(m.Booted());
+    m.PlugScreen();
+    m.Touch(100, 200, 1, 300, 400);
+    POINT pointer = platform::win32::PointerPosition();
+    EXPECT_EQ(pointer.x, 187); // (12000 - 1) * 65535 / 65534 * 1024 / 65536
+    EXPECT_EQ(pointer.y, 253);
+    bool reports = false;
+    for (const std::string& line : m.TraceLines())
+        reports = reports || line.find(" hid report 00 e0 2e 60 54") != std::string::npos;
+    EXPECT_TRUE(reports);
+    m.Shutdown();
+    EXPECT_EQ(Rules(m), "");
 }
 
 TEST(MachineTest, ATouchPlacesTheSystemPointer) {

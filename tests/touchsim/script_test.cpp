@@ -54,8 +54,6 @@ TEST(ScriptErrorTest, LinesThatCannotBeCarriedOutStopTheRunThere) {
         {"plug\nplug\n", "line 2: plug: the screen is plugged in already"},
         {"plug\nexpect pointer move x=1 y=1\n",
          "line 2: expected trace line not found: pointer move x=1 y=1"},
-        {"machine os=98\nreg set HKLM\\SOFTWARE\\a v sz 1\nplug\n",
-         "line 3: os=98 not available yet"},
         {"start tpanel\n", "line 1: start: no program named \"tpanel\""},
         {"reg delete HKLM\\SOFTWARE\\Missing\n", "line 1: reg delete failed with error 2"},
         {"click text Nothing\n", "line 1: no control \"Nothing\" in the foreground window"},
