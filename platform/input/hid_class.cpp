@@ -22,18 +22,10 @@ std::string ReportLine(const uint8_t* report, size_t length) {
     return line;
 }
 
-std::string EventLine(const PointerEvent& event) {
-    std::string what = event.kind == PointerEvent::Kind::Move ? "pointer move"
-                       : event.kind == PointerEvent::Kind::Down
-                           ? std::string("pointer down ") + ButtonName(event.button)
-                           : std::string("pointer up ") + ButtonName(event.button);
-    return what + " x=" + std::to_string(event.x) + " y=" + std::to_string(event.y);
-}
-
 } // namespace
 
 HidClass::HidClass(HidClassOptions options)
-    : options_(options), pointer_(options.screenWidth, options.screenHeight) {
+    : PointerSink(options.screenWidth, options.screenHeight), options_(options) {
     gCurrent.store(this);
 }
 
@@ -46,21 +38,6 @@ HidClass* HidClass::Current() {
     return gCurrent.load();
 }
 
-PointerState HidClass::Pointer() const {
-    std::lock_guard lock(mutex_);
-    return pointer_.State();
-}
-
-void HidClass::MovePointer(int x, int y) {
-    std::lock_guard lock(mutex_);
-    pointer_.MoveTo(x, y);
-}
-
-void HidClass::SetScreen(int width, int height) {
-    std::lock_guard lock(mutex_);
-    pointer_.SetScreen(width, height);
-}
-
 std::vector<HidDevice> HidClass::Devices() const {
     std::lock_guard lock(mutex_);
     return devices_;
@@ -69,11 +46,6 @@ std::vector<HidDevice> HidClass::Devices() const {
 size_t HidClass::Reports() const {
     std::lock_guard lock(mutex_);
     return reports_;
-}
-
-void HidClass::SetEventHandler(EventHandler handler) {
-    std::lock_guard lock(mutex_);
-    handler_ = std::move(handler);
 }
 
 void HidClass::OnStarted(const HidDevice& device) {
@@ -101,24 +73,13 @@ void HidClass::OnStarted(const HidDevice& device) {
 void HidClass::OnReport(const hid::PointerMap* map, const uint8_t* report, size_t length,
                         UCHAR& buttons) {
     const uint64_t now = kernel::Kernel::Current().Now();
-    std::vector<PointerEvent> events;
-    EventHandler handler;
-    {
-        std::lock_guard lock(mutex_);
+    Deliver(now, [&](auto apply) {
         ++reports_;
         trace::Emit(now, ReportLine(report, length));
         MOUSE_INPUT_DATA packet;
-        if (map != nullptr && hid::ReportToPacket(*map, report, length, buttons, packet)) {
-            for (const PointerEvent& event : pointer_.Apply(packet, now)) {
-                trace::Emit(now, EventLine(event));
-                events.push_back(event);
-            }
-        }
-        handler = handler_;
-    }
-    if (handler)
-        for (const PointerEvent& event : events)
-            handler(event);
+        if (map != nullptr && hid::ReportToPacket(*map, report, length, buttons, packet))
+            apply(packet);
+    });
 }
 
 } // namespace platform::input

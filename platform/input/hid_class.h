@@ -34,10 +34,8 @@
 
 #include "platform/input/hid_pointer_map.h"
 #include "platform/input/hidport.h"
-#include "platform/input/pointer.h"
+#include "platform/input/pointer_sink.h"
 
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -63,7 +61,7 @@ struct HidDevice {
     size_t reportLength = 0; // of the pointer's input report
 };
 
-class HidClass {
+class HidClass : public PointerSink {
 public:
     explicit HidClass(HidClassOptions options = {});
     ~HidClass();
@@ -74,15 +72,8 @@ public:
     static HidClass* Current();
 
     const HidClassOptions& Options() const { return options_; }
-    PointerState Pointer() const;
-    void MovePointer(int x, int y); // no events: as the system places the cursor
-    void SetScreen(int width, int height);
     std::vector<HidDevice> Devices() const;
     size_t Reports() const; // input reports received so far
-
-    // Called for each pointer event, after the state changed, outside the lock.
-    using EventHandler = std::function<void(const PointerEvent&)>;
-    void SetEventHandler(EventHandler handler);
 
     // For the class's driver routines.
     void OnStarted(const HidDevice& device);
@@ -90,11 +81,8 @@ public:
 
 private:
     HidClassOptions options_;
-    mutable std::mutex mutex_;
-    input::Pointer pointer_;
     std::vector<HidDevice> devices_;
     size_t reports_ = 0;
-    EventHandler handler_;
 };
 
 } // namespace platform::input

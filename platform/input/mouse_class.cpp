@@ -19,18 +19,10 @@ std::string PacketLine(const MOUSE_INPUT_DATA& packet) {
     return text;
 }
 
-std::string EventLine(const PointerEvent& event) {
-    std::string what = event.kind == PointerEvent::Kind::Move ? "pointer move"
-                       : event.kind == PointerEvent::Kind::Down
-                           ? std::string("pointer down ") + ButtonName(event.button)
-                           : std::string("pointer up ") + ButtonName(event.button);
-    return what + " x=" + std::to_string(event.x) + " y=" + std::to_string(event.y);
-}
-
 } // namespace
 
 MouseClass::MouseClass(MouseClassOptions options)
-    : pointer_(options.screenWidth, options.screenHeight) {
+    : PointerSink(options.screenWidth, options.screenHeight) {
     mouse_class_driver::SetLoading(this);
     driver_ = kernel::Kernel::Current().LoadDriver("mouclass", mouse_class_driver::Entry);
     mouse_class_driver::SetLoading(nullptr);
@@ -45,21 +37,6 @@ NTSTATUS MouseClass::AddDevice(PDEVICE_OBJECT pdo) {
     return driver_->DriverExtension->AddDevice(driver_, pdo);
 }
 
-PointerState MouseClass::Pointer() const {
-    std::lock_guard lock(mutex_);
-    return pointer_.State();
-}
-
-void MouseClass::MovePointer(int x, int y) {
-    std::lock_guard lock(mutex_);
-    pointer_.MoveTo(x, y);
-}
-
-void MouseClass::SetScreen(int width, int height) {
-    std::lock_guard lock(mutex_);
-    pointer_.SetScreen(width, height);
-}
-
 std::vector<MousePort> MouseClass::Ports() const {
     std::lock_guard lock(mutex_);
     return ports_;
@@ -70,11 +47,6 @@ size_t MouseClass::Packets() const {
     return packets_;
 }
 
-void MouseClass::SetEventHandler(EventHandler handler) {
-    std::lock_guard lock(mutex_);
-    handler_ = std::move(handler);
-}
-
 void MouseClass::OnConnected(const MousePort& port) {
     std::lock_guard lock(mutex_);
     ports_.push_back(port);
@@ -82,23 +54,13 @@ void MouseClass::OnConnected(const MousePort& port) {
 
 void MouseClass::OnPackets(const MOUSE_INPUT_DATA* first, const MOUSE_INPUT_DATA* end) {
     const uint64_t now = kernel::Kernel::Current().Now();
-    std::vector<PointerEvent> events;
-    EventHandler handler;
-    {
-        std::lock_guard lock(mutex_);
+    Deliver(now, [&](auto apply) {
         for (const MOUSE_INPUT_DATA* packet = first; packet < end; ++packet) {
             ++packets_;
             trace::Emit(now, PacketLine(*packet));
-            for (const PointerEvent& event : pointer_.Apply(*packet, now)) {
-                trace::Emit(now, EventLine(event));
-                events.push_back(event);
-            }
+            apply(*packet);
         }
-        handler = handler_;
-    }
-    if (handler)
-        for (const PointerEvent& event : events)
-            handler(event);
+    });
 }
 
 } // namespace platform::input

@@ -19,10 +19,8 @@
 #pragma once
 
 #include "platform/input/kbdmou.h"
-#include "platform/input/pointer.h"
+#include "platform/input/pointer_sink.h"
 
-#include <functional>
-#include <mutex>
 #include <vector>
 
 namespace platform::input {
@@ -40,7 +38,7 @@ struct MousePort {
     MOUSE_ATTRIBUTES attributes;
 };
 
-class MouseClass {
+class MouseClass : public PointerSink {
 public:
     explicit MouseClass(MouseClassOptions options = {});
     ~MouseClass();
@@ -51,15 +49,8 @@ public:
     // The class driver's AddDevice for the device whose stack ends in pdo.
     NTSTATUS AddDevice(PDEVICE_OBJECT pdo);
 
-    PointerState Pointer() const;
-    void MovePointer(int x, int y); // no events: as the system places the cursor
-    void SetScreen(int width, int height);
     std::vector<MousePort> Ports() const;
     size_t Packets() const; // delivered through the service callback so far
-
-    // Called for each pointer event, after the state changed, outside the lock.
-    using EventHandler = std::function<void(const PointerEvent&)>;
-    void SetEventHandler(EventHandler handler);
 
     // For the driver routines.
     void OnConnected(const MousePort& port);
@@ -67,11 +58,8 @@ public:
 
 private:
     PDRIVER_OBJECT driver_ = nullptr;
-    mutable std::mutex mutex_;
-    input::Pointer pointer_;
     std::vector<MousePort> ports_;
     size_t packets_ = 0;
-    EventHandler handler_;
 };
 
 // The driver routines, for the entry that LoadDriver calls.
