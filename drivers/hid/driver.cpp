@@ -65,8 +65,6 @@ VOID NTAPI BridgeUnload(PDRIVER_OBJECT DriverObject) {
 
 NTSTATUS NTAPI BridgeCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     UNREFERENCED_PARAMETER(DeviceObject);
-    Irp->IoStatus.Status = STATUS_SUCCESS;
     Irp->IoStatus.Information = 0;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return STATUS_SUCCESS;
+    return CompleteWithStatus(Irp, STATUS_SUCCESS);
 }

@@ -84,7 +84,5 @@ NTSTATUS NTAPI BridgeInternalDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp
         status = STATUS_INVALID_DEVICE_REQUEST;
         break;
     }
-    Irp->IoStatus.Status = status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteWithStatus(Irp, status);
 }

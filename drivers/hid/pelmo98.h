@@ -5,6 +5,7 @@
 #pragma once
 
 #include "drivers/common/ddk.h"
+#include "drivers/touchlink/input_requests.h"
 #include "drivers/touchlink/touch_link.h"
 
 #define BRIDGE_POOL_TAG DRIVER_TAG('s', 's', 'e', 'r')

@@ -22,12 +22,6 @@ static VOID WriteReport(PIRP Irp, const TOUCH_POINT* Point) {
     Irp->IoStatus.Information = BRIDGE_REPORT_LENGTH;
 }
 
-static NTSTATUS CompleteRead(PIRP Irp, NTSTATUS Status) {
-    Irp->IoStatus.Status = Status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return Status;
-}
-
 // Caller holds FeedLock. Takes the oldest held request that is not being
 // cancelled out of the list, its cancel routine cleared; NULL if none.
 static PHELD_READ PopHeldRead(PBRIDGE_DEVICE_EXTENSION Extension) {
@@ -45,10 +39,10 @@ static PHELD_READ PopHeldRead(PBRIDGE_DEVICE_EXTENSION Extension) {
 NTSTATUS ReadReport(PBRIDGE_DEVICE_EXTENSION Extension, PIRP Irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     if (stack->Parameters.DeviceIoControl.OutputBufferLength != BRIDGE_REPORT_LENGTH) {
-        return CompleteRead(Irp, STATUS_BUFFER_TOO_SMALL);
+        return CompleteWithStatus(Irp, STATUS_BUFFER_TOO_SMALL);
     }
     if (Irp->UserBuffer == NULL) {
-        return CompleteRead(Irp, STATUS_INVALID_USER_BUFFER);
+        return CompleteWithStatus(Irp, STATUS_INVALID_USER_BUFFER);
     }
 
     TOUCH_POINT point;
@@ -57,13 +51,13 @@ NTSTATUS ReadReport(PBRIDGE_DEVICE_EXTENSION Extension, PIRP Irp) {
     if (TakePoint(Extension, &point)) {
         KeReleaseSpinLock(&Extension->FeedLock, oldIrql);
         WriteReport(Irp, &point);
-        return CompleteRead(Irp, STATUS_SUCCESS);
+        return CompleteWithStatus(Irp, STATUS_SUCCESS);
     }
     PHELD_READ held =
         (PHELD_READ)ExAllocatePoolWithTag(NonPagedPool, sizeof(HELD_READ), BRIDGE_POOL_TAG);
     if (held == NULL) {
         KeReleaseSpinLock(&Extension->FeedLock, oldIrql);
-        return CompleteRead(Irp, STATUS_NO_MEMORY);
+        return CompleteWithStatus(Irp, STATUS_NO_MEMORY);
     }
     held->Irp = Irp;
     Irp->Tail.Overlay.DriverContext[0] = held;
@@ -72,7 +66,7 @@ NTSTATUS ReadReport(PBRIDGE_DEVICE_EXTENSION Extension, PIRP Irp) {
         // Cancelled before it could be held.
         KeReleaseSpinLock(&Extension->FeedLock, oldIrql);
         ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
-        return CompleteRead(Irp, STATUS_CANCELLED);
+        return CompleteWithStatus(Irp, STATUS_CANCELLED);
     }
     // If the cancel routine is already running, it waits for FeedLock and
     // finds the node in the list.
@@ -93,7 +87,7 @@ static VOID NTAPI CancelHeldRead(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     KeReleaseSpinLock(&extension->FeedLock, oldIrql);
     ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
     Irp->IoStatus.Information = 0;
-    CompleteRead(Irp, STATUS_CANCELLED);
+    CompleteWithStatus(Irp, STATUS_CANCELLED);
 }
 
 // A held request is answered only together with a point: one that arrived
@@ -115,7 +109,7 @@ VOID CompleteOnePendingRead(PBRIDGE_DEVICE_EXTENSION Extension) {
         return;
     }
     WriteReport(held->Irp, &point);
-    CompleteRead(held->Irp, STATUS_SUCCESS);
+    CompleteWithStatus(held->Irp, STATUS_SUCCESS);
     ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
 }
 
@@ -128,7 +122,7 @@ VOID FlushPendingReads(PBRIDGE_DEVICE_EXTENSION Extension) {
         if (held == NULL) {
             return;
         }
-        CompleteRead(held->Irp, STATUS_NO_SUCH_DEVICE);
+        CompleteWithStatus(held->Irp, STATUS_NO_SUCH_DEVICE);
         ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
     }
 }

@@ -72,8 +72,6 @@ VOID NTAPI MouseUnload(PDRIVER_OBJECT DriverObject) {
 
 NTSTATUS NTAPI MouseCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     UNREFERENCED_PARAMETER(DeviceObject);
-    Irp->IoStatus.Status = STATUS_SUCCESS;
     Irp->IoStatus.Information = 0;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return STATUS_SUCCESS;
+    return CompleteWithStatus(Irp, STATUS_SUCCESS);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "drivers/common/ddk.h"
+#include "drivers/touchlink/input_requests.h"
 #include "drivers/touchlink/touch_link.h"
 
 #define MOUSE_POOL_TAG DRIVER_TAG('M', 's', 'e', 'r')

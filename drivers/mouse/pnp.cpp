@@ -5,51 +5,15 @@
 #define QUERY_ID_LENGTH 36
 static const WCHAR DeviceIdentifier[] = KTEXT("root\\TouchScreen");
 
-static IO_COMPLETION_ROUTINE ForwardComplete;
-
-// The request may have been pended below; its pending mark must reach our
-// stack location on the way up.
-static NTSTATUS NTAPI ForwardComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
-    UNREFERENCED_PARAMETER(Context);
-    if (Irp->PendingReturned) {
-        IoMarkIrpPending(Irp);
-    }
-    return STATUS_CONTINUE_COMPLETION;
-}
-
 // The request belongs to the lower device from here on.
 static NTSTATUS ForwardToLower(PMOUSE_DEVICE_EXTENSION Extension, PIRP Irp) {
-    IoCopyCurrentIrpStackLocationToNext(Irp);
-    IoSetCompletionRoutine(Irp, ForwardComplete, NULL, TRUE, TRUE, TRUE);
-    return IoCallDriver(Extension->LowerDeviceObject, Irp);
+    return ForwardToLowerDevice(Extension->LowerDeviceObject, Irp);
 }
 
 // What a handler that reports success returns after passing the request
 // down: a request still pending below has to be returned as pending.
 static NTSTATUS SucceedAfterForward(NTSTATUS Forwarded) {
     return Forwarded == STATUS_PENDING ? STATUS_PENDING : STATUS_SUCCESS;
-}
-
-static NTSTATUS CompletePnp(PIRP Irp, NTSTATUS Status) {
-    Irp->IoStatus.Status = Status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return Status;
-}
-
-// Every identifier type gets the same answer. The block is the caller's to free.
-static NTSTATUS AnswerQueryId(PIRP Irp) {
-    if (Irp->IoStatus.Information != 0) {
-        return CompletePnp(Irp, STATUS_UNSUCCESSFUL);
-    }
-    PWCHAR ids = (PWCHAR)ExAllocatePoolWithTag(NonPagedPool, QUERY_ID_LENGTH, MOUSE_POOL_TAG);
-    if (ids == NULL) {
-        return CompletePnp(Irp, STATUS_INSUFFICIENT_RESOURCES);
-    }
-    RtlZeroMemory(ids, QUERY_ID_LENGTH);
-    RtlCopyMemory(ids, DeviceIdentifier, sizeof(DeviceIdentifier));
-    Irp->IoStatus.Information = (ULONG_PTR)ids;
-    return CompletePnp(Irp, STATUS_SUCCESS);
 }
 
 // Waits for power requests still in our dispatch routine, then lets the
@@ -80,14 +44,16 @@ NTSTATUS NTAPI MouseDispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         StopFeed(&extension->Link);
         return SucceedAfterForward(ForwardToLower(extension, Irp));
     case IRP_MN_QUERY_ID:
-        return AnswerQueryId(Irp);
+        // Every identifier type gets the same answer.
+        return AnswerQueryId(Irp, DeviceIdentifier, sizeof(DeviceIdentifier), QUERY_ID_LENGTH,
+                             MOUSE_POOL_TAG);
     case IRP_MN_QUERY_PNP_DEVICE_STATE:
         ConnectTouchDriver(&extension->Link);
         return ForwardToLower(extension, Irp);
     case IRP_MN_SURPRISE_REMOVAL:
         // Answered here; the root device below does not hear of it.
         StopFeed(&extension->Link);
-        return CompletePnp(Irp, STATUS_NOT_SUPPORTED);
+        return CompleteWithStatus(Irp, STATUS_NOT_SUPPORTED);
     default:
         return ForwardToLower(extension, Irp);
     }

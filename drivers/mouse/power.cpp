@@ -8,9 +8,7 @@ NTSTATUS NTAPI MouseDispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PoStartNextPowerIrp(Irp);
     if (!NT_SUCCESS(status)) {
         // The device is being removed.
-        Irp->IoStatus.Status = status;
-        IoCompleteRequest(Irp, IO_NO_INCREMENT);
-        return status;
+        return CompleteWithStatus(Irp, status);
     }
     IoSkipCurrentIrpStackLocation(Irp);
     status = PoCallDriver(extension->LowerDeviceObject, Irp);
