@@ -4,61 +4,19 @@
 // X and Y by 40 and 54: raw (100, 200) is (4000, 10800), the report
 // 00 a0 0f 30 2a. The first descriptor's range 1..65535 puts it at pixel
 // (62, 126) of a 1024 x 768 screen; the second's 1..32767 at (124, 253).
-#include "drivers/touch/korvex.h"
-#include "machine/devices/touchscreen_model.h"
-#include "platform/usb/usb_hub.h"
 #include "tests/hid/hid_harness.h"
+#include "tests/support/touch_screen_end_to_end.h"
 
-#include <deque>
+#include <algorithm>
 
 namespace hid_testing {
 namespace {
 
-using platform::input::PointerEvent;
-
-const std::string kSettingsKey = "\\REGISTRY\\Machine\\Software\\Touch\\UsbConfig";
-const std::string kTouchService = "tch";
-
-class HidEndToEndTest : public HidStackTest {
+class HidEndToEndTest : public input_testing::TouchScreenEndToEnd<HidStackTest> {
 protected:
     void SetUp() override {
-        HidStackTest::SetUp();
-        kernel.Registry().Create("\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\" +
-                                 kTouchService);
-        hub_.emplace(1);
-        hidClass->SetEventHandler([this](const PointerEvent& event) {
-            events_.push_back(event);
-            heldWhileMoving_ = heldWhileMoving_ ||
-                               (event.kind == PointerEvent::Kind::Move && hidClass->Pointer().left);
-        });
-    }
-
-    void ReleaseTouch() override {
-        if (touchNode_ != nullptr) {
-            DeviceState state = kernel.StateOf(touchNode_);
-            if (state == DeviceState::Started || state == DeviceState::Stopped) {
-                EXPECT_EQ(kernel.RemoveDevice(touchNode_), STATUS_SUCCESS);
-            }
-        }
-        kernel.RunDueEvents();
-        hub_.reset();
-        models_.clear();
-    }
-
-    // "1" Up, "2" Down, "3" Drag; the stability filter off.
-    void SetMode(const char* mode) {
-        kernel.Registry().Create(kSettingsKey);
-        SetText("doneMode", mode);
-        SetText("moveSlider", "0");
-    }
-
-    NTSTATUS PlugScreen() {
-        auto& model = *models_.emplace_back(std::make_unique<machine::devices::TouchScreenModel>());
-        PDEVICE_OBJECT pdo = hub_->Port().Plug(model);
-        NTSTATUS status = kernel.PlugInDevice(pdo, "USB\\VID_595A&PID_0001\\1", kTouchService,
-                                              DriverEntry, &touchNode_);
-        kernel.RunDueEvents();
-        return status;
+        TouchScreenEndToEnd::SetUp();
+        WatchPointer(*hidClass);
     }
 
     void PlugBoth() {
@@ -67,36 +25,6 @@ protected:
         ASSERT_NE(Link()->TouchDeviceObject, nullptr);
         Advance(1);
     }
-
-    machine::devices::TouchScreenModel& Screen() { return *models_.back(); }
-
-    Lines Events() {
-        Lines lines;
-        for (const PointerEvent& event : events_) {
-            std::string kind = event.kind == PointerEvent::Kind::Move   ? "move"
-                               : event.kind == PointerEvent::Kind::Down ? "down "
-                                                                        : "up ";
-            if (event.kind != PointerEvent::Kind::Move)
-                kind += platform::input::ButtonName(event.button);
-            lines.push_back(kind + " " + std::to_string(event.x) + " " + std::to_string(event.y));
-        }
-        return lines;
-    }
-
-    std::vector<PointerEvent> events_;
-    bool heldWhileMoving_ = false;
-    platform::kernel::DeviceNode* touchNode_ = nullptr;
-    std::optional<platform::usb::UsbHub> hub_;
-
-private:
-    void SetText(const std::string& name, const std::string& text) {
-        std::vector<UCHAR> bytes;
-        for (char c : text)
-            bytes.insert(bytes.end(), {UCHAR(c), 0});
-        kernel.Registry().SetValue(kSettingsKey, name, REG_SZ, bytes.data(), bytes.size());
-    }
-
-    std::deque<std::unique_ptr<machine::devices::TouchScreenModel>> models_;
 };
 
 TEST_F(HidEndToEndTest, UpModeClicksOnceWhereTheFingerLifts) {
@@ -175,7 +103,7 @@ TEST_F(HidEndToEndTest, StandbyAndResumeRestartTheFlow) {
 
 TEST_F(HidEndToEndTest, AScreenPluggedInAgainIsReadWithoutRestartingTheBridge) {
     PlugBoth();
-    hub_->Port().PullOut();
+    Port().PullOut();
     kernel.SurpriseRemoveDevice(touchNode_);
     kernel.RunDueEvents();
     EXPECT_EQ(Link()->TouchDeviceObject, nullptr);

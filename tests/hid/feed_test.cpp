@@ -1,26 +1,19 @@
 // Points from a touch driver the test drives step by step, through the
 // point queue, to read-report requests the test sends itself.
 #include "tests/hid/hid_harness.h"
-#include "tests/mouse/fake_touch.h"
+#include "tests/support/fake_touch_feed.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace hid_testing {
 namespace {
 
-using mouse_testing::FakeTouch;
-
-class BridgeFeedTest : public HidStackTest {
+class BridgeFeedTest : public input_testing::FakeTouchFeed<HidStackTest> {
 protected:
     platform::input::HidClassOptions ClassOptions() override {
         return {1024, 768, /*keepReading=*/false};
-    }
-    void ReleaseTouch() override { touch.reset(); }
-
-    void PlugBoth() {
-        touch.emplace();
-        touch->SetInterface(true);
-        ASSERT_EQ(PlugBridge(), STATUS_SUCCESS);
-        ASSERT_EQ(Link()->TouchDeviceObject, touch->Device());
-        ASSERT_EQ(touch->HeldCount(), 1u);
     }
 
     std::unique_ptr<ReadRequest> Read(ULONG length = BRIDGE_REPORT_LENGTH) {
@@ -29,8 +22,6 @@ protected:
     static Bytes Point(UCHAR button, USHORT x, USHORT y) {
         return {button, UCHAR(x), UCHAR(x >> 8), UCHAR(y), UCHAR(y >> 8)};
     }
-
-    std::optional<FakeTouch> touch;
 };
 
 TEST_F(BridgeFeedTest, ReportIsThePointByteForByte) {
@@ -249,26 +240,7 @@ TEST_F(BridgeFeedTest, CancelAndPointsRaceWithoutDoubleCompletion) {
 TEST_F(BridgeFeedTest, StopWaitsForAReadThatIsBeingReArmed) {
     kernel.SetRealThreadWaits(true, std::chrono::seconds(10));
     PlugBoth();
-    std::promise<void> arrived;
-    std::atomic<bool> armed{true};
-    touch->onRead = [&](PIRP) {
-        if (!armed.exchange(false))
-            return;
-        arrived.set_value();
-        for (;;) {
-            KIRQL old;
-            KeAcquireSpinLock(&Link()->Lock, &old);
-            bool enabled = Link()->ReadEnabled;
-            KeReleaseSpinLock(&Link()->Lock, old);
-            if (!enabled)
-                break;
-            std::this_thread::yield();
-        }
-    };
-    std::thread completer([&] { touch->CompleteWithPoint(0, 1, 1); });
-    arrived.get_future().wait();
-    EXPECT_EQ(kernel.StopDevice(node), STATUS_SUCCESS);
-    completer.join();
+    StopWhileAReadIsReArmed();
     EXPECT_EQ(touch->HeldCount(), 0u);
     EXPECT_EQ(Link()->ReadIrp, nullptr);
     EXPECT_EQ(touch->Releases(), 1u);

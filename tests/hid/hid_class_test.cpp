@@ -2,6 +2,7 @@
 // a descriptor that does not parse, reports with identifiers and the pump.
 #include "tests/hid/hid_harness.h"
 
+#include <cstring>
 #include <deque>
 
 namespace hid_testing {
@@ -114,12 +115,7 @@ protected:
         HidStackTest::TearDown();
         gScript = nullptr;
     }
-    NTSTATUS PlugMini() {
-        NTSTATUS status =
-            kernel.PlugInDevice(rootPdo, "ROOT\\HIDTEST\\0000", "hidtest", MiniEntry, &node);
-        kernel.RunDueEvents();
-        return status;
-    }
+    NTSTATUS PlugMini() { return Plug("ROOT\\HIDTEST\\0000", "hidtest", MiniEntry); }
     Script script;
 };
 

@@ -3,66 +3,22 @@
 // up by the Plug and Play manager. Without calibration the touch driver maps
 // raw X and Y by 40 and 54, so raw (100, 200) is (4000, 10800), which the
 // class puts at pixel (62, 126) of its 1024 x 768 screen.
-#include "drivers/touch/korvex.h"
-#include "machine/devices/touchscreen_model.h"
-#include "platform/usb/usb_hub.h"
 #include "tests/mouse/mouse_harness.h"
+#include "tests/support/touch_screen_end_to_end.h"
 
 #include <algorithm>
-#include <deque>
-#include <memory>
 
 namespace mouse_testing {
 namespace {
 
-using Lines = std::vector<std::string>;
-using platform::input::PointerEvent;
+using input_testing::Lines;
 
-const std::string kSettingsKey = "\\REGISTRY\\Machine\\Software\\Touch\\UsbConfig";
-const std::string kTouchService = "tch";
-
-class EndToEndTest : public MouseStackTest {
+class EndToEndTest : public input_testing::TouchScreenEndToEnd<MouseStackTest> {
 protected:
     void SetUp() override {
-        MouseStackTest::SetUp();
-        kernel.Registry().Create("\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\" +
-                                 kTouchService);
+        TouchScreenEndToEnd::SetUp();
         kernel.SetTickLength(156250);
-        hub_.emplace(1);
-        mouseClass->SetEventHandler([this](const PointerEvent& event) {
-            events_.push_back(event);
-            heldWhileMoving_ = heldWhileMoving_ || (event.kind == PointerEvent::Kind::Move &&
-                                                    mouseClass->Pointer().left);
-        });
-    }
-
-    void ReleaseTouch() override {
-        if (touchNode_ != nullptr) {
-            DeviceState state = kernel.StateOf(touchNode_);
-            if (state == DeviceState::Started || state == DeviceState::Stopped) {
-                EXPECT_EQ(kernel.RemoveDevice(touchNode_), STATUS_SUCCESS);
-            }
-        }
-        kernel.RunDueEvents();
-        hub_.reset();
-        models_.clear();
-    }
-
-    // "1" Up, "2" Down, "3" Drag; the stability filter off.
-    void SetMode(const char* mode) {
-        kernel.Registry().Create(kSettingsKey);
-        SetText("doneMode", mode);
-        SetText("moveSlider", "0");
-    }
-
-    NTSTATUS PlugScreen() {
-        auto& model = *models_.emplace_back(std::make_unique<machine::devices::TouchScreenModel>());
-        PDEVICE_OBJECT pdo = hub_->Port().Plug(model);
-        EXPECT_NE(pdo, nullptr);
-        NTSTATUS status = kernel.PlugInDevice(pdo, "USB\\VID_595A&PID_0001\\1", kTouchService,
-                                              DriverEntry, &touchNode_);
-        kernel.RunDueEvents();
-        return status;
+        WatchPointer(*mouseClass);
     }
 
     void PlugBoth() {
@@ -70,38 +26,6 @@ protected:
         ASSERT_EQ(PlugMouse(), STATUS_SUCCESS);
         ASSERT_NE(Link()->TouchDeviceObject, nullptr);
     }
-
-    machine::devices::TouchScreenModel& Screen() { return *models_.back(); }
-    platform::usb::UsbPort& Port() { return hub_->Port(); }
-
-    // The pointer events as "move 62 126", "down left 62 126" ...
-    Lines Events() {
-        Lines lines;
-        for (const PointerEvent& event : events_) {
-            std::string kind = event.kind == PointerEvent::Kind::Move   ? "move"
-                               : event.kind == PointerEvent::Kind::Down ? "down "
-                                                                        : "up ";
-            if (event.kind != PointerEvent::Kind::Move)
-                kind += platform::input::ButtonName(event.button);
-            lines.push_back(kind + " " + std::to_string(event.x) + " " + std::to_string(event.y));
-        }
-        return lines;
-    }
-
-    std::vector<PointerEvent> events_;
-    bool heldWhileMoving_ = false;
-    platform::kernel::DeviceNode* touchNode_ = nullptr;
-
-private:
-    void SetText(const std::string& name, const std::string& text) {
-        std::vector<UCHAR> bytes;
-        for (char c : text)
-            bytes.insert(bytes.end(), {UCHAR(c), 0});
-        kernel.Registry().SetValue(kSettingsKey, name, REG_SZ, bytes.data(), bytes.size());
-    }
-
-    std::optional<platform::usb::UsbHub> hub_;
-    std::deque<std::unique_ptr<machine::devices::TouchScreenModel>> models_;
 };
 
 TEST_F(EndToEndTest, UpModeClicksOnceWhereTheFingerLifts) {

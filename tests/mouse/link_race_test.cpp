@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <future>
 #include <thread>
 
 namespace mouse_testing {
@@ -88,21 +87,7 @@ TEST_F(StaleReadTest, ReadsOfAnUnlinkedChainEndOnAnyStatus) {
 TEST_F(LinkRaceTest, StopWaitsForAReadThatIsBeingReArmed) {
     kernel.SetRealThreadWaits(true, std::chrono::seconds(10));
     PlugBoth();
-    std::promise<void> arrived;
-    std::atomic<bool> armed{true};
-    touch->onRead = [&](PIRP) {
-        if (!armed.exchange(false))
-            return;
-        arrived.set_value();
-        while (ReadEnabled())
-            std::this_thread::yield();
-    };
-
-    std::thread completer([&] { touch->CompleteWithPoint(0, 1, 1); });
-    arrived.get_future().wait();
-    EXPECT_EQ(kernel.StopDevice(node), STATUS_SUCCESS);
-    completer.join();
-
+    StopWhileAReadIsReArmed();
     EXPECT_EQ(touch->HeldCount(), 0u);
     EXPECT_EQ(ReadIrp(), nullptr);
     EXPECT_EQ(touch->Reads(), 2u);

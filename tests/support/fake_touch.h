@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-namespace mouse_testing {
+namespace input_testing {
 
 class FakeTouch {
 public:
@@ -234,4 +234,4 @@ private:
     unsigned releases_ = 0;
 };
 
-} // namespace mouse_testing
+} // namespace input_testing
