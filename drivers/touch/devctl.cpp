@@ -190,10 +190,15 @@ NTSTATUS NTAPI TouchCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
 }
 
 // The control panel's requests, at passive level. Always completed here.
+// Once the screen is pulled out they fail: the removal waits for the
+// program's handle, and the program must see the screen gone meanwhile.
 NTSTATUS NTAPI TouchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PTOUCH_DEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     NTSTATUS status;
     Irp->IoStatus.Information = 0;
+    if (extension->SurpriseRemoved) {
+        return CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
+    }
     switch (IoGetCurrentIrpStackLocation(Irp)->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_TOUCH_COMMAND:
         status = RunCommand(extension, Irp);

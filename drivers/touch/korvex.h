@@ -69,6 +69,9 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     PDRIVER_OBJECT DriverObject;
     UNICODE_STRING InterfaceName; // from IoRegisterDeviceInterface; empty when not registered
     DEVICE_POWER_STATE DevicePowerState;
+    // Set by the surprise removal: the control panel's requests fail from
+    // then on, so that a program holding the device open learns it is gone.
+    BOOLEAN SurpriseRemoved;
 } TOUCH_DEVICE_EXTENSION, *PTOUCH_DEVICE_EXTENSION;
 
 // Driver-wide state, (re)initialised by DriverEntry.

@@ -74,8 +74,12 @@ NTSTATUS NTAPI TouchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         return StartDevice(extension, Irp);
     case IRP_MN_REMOVE_DEVICE:
         return RemoveDevice(extension, Irp);
-    case IRP_MN_STOP_DEVICE:
     case IRP_MN_SURPRISE_REMOVAL:
+        extension->SurpriseRemoved = TRUE;
+        StopReader(extension);
+        Irp->IoStatus.Status = STATUS_SUCCESS;
+        return PassDown(extension, Irp);
+    case IRP_MN_STOP_DEVICE:
         StopReader(extension);
         Irp->IoStatus.Status = STATUS_SUCCESS;
         return PassDown(extension, Irp);

@@ -47,6 +47,19 @@ TEST_F(LifecycleTest, PulledOutUnderAnOpenPanelIsRemovedWhenThePanelCloses) {
     EXPECT_EQ(kernel.StateOf(Node()), DeviceState::SurpriseRemoved);
     EXPECT_TRUE(ext->Stopped);
 
+    // The panel's polls and commands now fail, telling it the screen is gone.
+    UCHAR frame[16] = {};
+    ULONG returned = 99;
+    EXPECT_EQ(kernel.DeviceIoControl(panel, IOCTL_TOUCH_GET_POINT, nullptr, 0, frame, sizeof frame,
+                                     &returned),
+              STATUS_DELETE_PENDING);
+    EXPECT_EQ(returned, 0u);
+    frame[0] = TOUCH_CMD_RAW_ON;
+    EXPECT_EQ(kernel.DeviceIoControl(panel, IOCTL_TOUCH_COMMAND, frame, sizeof frame, nullptr, 0,
+                                     &returned),
+              STATUS_DELETE_PENDING);
+    EXPECT_FALSE(ext->RawMode);
+
     EXPECT_EQ(kernel.CloseFile(panel), STATUS_SUCCESS);
     Advance(1);
     EXPECT_EQ(kernel.StateOf(Node()), DeviceState::Removed);
