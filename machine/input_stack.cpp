@@ -3,7 +3,6 @@
 #include "machine/machine_error.h"
 #include "platform/input/hid_class.h"
 #include "platform/input/mouse_class.h"
-#include "platform/usb/usbd_version.h"
 #include "platform/win32/input.h"
 
 #include <optional>
@@ -57,18 +56,15 @@ private:
 };
 
 // pelmo98 as the HID class's minidriver; the class's pointer events become
-// the system pointer's input. The USB stack reports Windows 98's USBDI
-// version while this stack lives.
+// the system pointer's input.
 class HidInputStack final : public InputStack {
 public:
     HidInputStack(int screenWidth, int screenHeight)
         : hidClass_(platform::input::HidClassOptions{screenWidth, screenHeight}) {
-        platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersion98);
         hidClass_.SetEventHandler([](const PointerEvent& event) {
             platform::win32::InjectPointerAt(event.x, event.y, ButtonFlags(event));
         });
     }
-    ~HidInputStack() override { platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp); }
 
     NTSTATUS Attach(platform::kernel::Kernel& kernel, PDEVICE_OBJECT rootPdo,
                     const DriverCatalogue& drivers, platform::kernel::DeviceNode** node) override {

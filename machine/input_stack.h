@@ -3,8 +3,8 @@
 // above it, and how the class driver's pointer reaches the Win32 side.
 //
 // Windows 2000 and XP: pelmoxp with the mouse class as its upper filter.
-// Windows 98: pelmo98 under the HID class, on a USB stack that reports
-// USBDI version 0x200.
+// Windows 98: pelmo98 under the HID class. (The USBDI version the USB
+// stack reports is the machine's: see UsbdiVersionOf.)
 #pragma once
 
 #include "machine/driver_catalogue.h"

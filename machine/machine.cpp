@@ -6,6 +6,7 @@
 #include "machine/root_bus.h"
 #include "platform/trace/trace.h"
 #include "platform/usb/usb_hub.h"
+#include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
 
 #include <cstdio>
@@ -109,15 +110,36 @@ void Machine::Settle() {
     runtime_->RunUntilIdle();
 }
 
+ULONG UsbdiVersionOf(const MachineConfig& config) {
+    if (config.usbdiVersion != 0)
+        return config.usbdiVersion;
+    switch (config.os) {
+    case platform::win32::OsKind::Windows98:
+        return platform::usb::kUsbdiVersion98;
+    case platform::win32::OsKind::Windows2000:
+        return platform::usb::kUsbdiVersion2000;
+    default:
+        return platform::usb::kUsbdiVersionXp;
+    }
+}
+
 void Machine::Boot() {
     if (booted_)
         return;
     if (shutDown_)
         throw MachineError("the machine has been shut down");
     input_ = InputStack::For(config_.os, config_.screenWidth, config_.screenHeight);
+    platform::usb::SetUsbdiVersion(UsbdiVersionOf(config_));
     booted_ = true;
-    Trace("machine boot os=" + OsName(config_.os) + " screen=" +
-          std::to_string(config_.screenWidth) + "x" + std::to_string(config_.screenHeight));
+    std::string boot = "machine boot os=" + OsName(config_.os) +
+                       " screen=" + std::to_string(config_.screenWidth) + "x" +
+                       std::to_string(config_.screenHeight);
+    if (config_.usbdiVersion != 0) {
+        char forced[32];
+        std::snprintf(forced, sizeof forced, " usbdi=0x%X", config_.usbdiVersion);
+        boot += forced;
+    }
+    Trace(boot);
     rootBus_ = std::make_unique<RootBus>();
     PDEVICE_OBJECT pdo = rootBus_->CreatePdo();
     NTSTATUS status = input_->Attach(*kernel_, pdo, drivers_, &rootNode_);
@@ -306,6 +328,7 @@ void Machine::Shutdown() {
         input_.reset();
         rootBus_.reset();
         Settle();
+        platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp);
     }
     kernel_->CheckForLeaks();
 }

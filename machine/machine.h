@@ -54,7 +54,13 @@ struct MachineConfig {
     platform::win32::OsKind os = platform::win32::OsKind::WindowsXP;
     int screenWidth = 1024;
     int screenHeight = 768;
+    // The USBDI version the USB stack reports; 0: the system's own
+    // (98 0x200, 2000 0x300, xp 0x500). Tests force others.
+    ULONG usbdiVersion = 0;
 };
+
+// The USBDI version a machine so configured reports.
+ULONG UsbdiVersionOf(const MachineConfig& config);
 
 // "98", "2000", "xp"
 std::string OsName(platform::win32::OsKind os);

@@ -36,6 +36,8 @@ Action ParseMachine(const ScriptLine& line) {
             throw ScriptError(line.number, "bad os \"" + value + "\" (98, 2000 or xp)");
         else if (key == "screen")
             ParseScreen(line, value, &config);
+        else if (key == "usbdi")
+            config.usbdiVersion = static_cast<ULONG>(ParseUnsigned(line.number, value, 0xFFFF));
         else
             throw ScriptError(line.number, "unexpected \"" + word + "\"");
     }
@@ -89,9 +91,10 @@ Action ParseExpect(const ScriptLine& line) {
 
 std::vector<VerbSpec> MachineVerbs() {
     return {
-        {"machine", "machine [os=98|2000|xp] [screen=WIDTHxHEIGHT]",
-         "The machine to run on; only as the first verb. Defaults: os=xp screen=1024x768.", false,
-         ParseMachine},
+        {"machine", "machine [os=98|2000|xp] [screen=WIDTHxHEIGHT] [usbdi=N]",
+         "The machine to run on; only as the first verb. Defaults: os=xp screen=1024x768, "
+         "usbdi the system's own (98 0x200, 2000 0x300, xp 0x500).",
+         false, ParseMachine},
         {"boot", "boot",
          "Starts the machine: the input stack on ROOT\\TOUCHSCREEN\\0000 and the USB hub. "
          "Implied before the first verb that needs it.",

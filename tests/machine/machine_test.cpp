@@ -57,6 +57,24 @@ TEST(MachineTest, NinetyEightReadsTheScreenThroughTheHidClass) {
     EXPECT_EQ(Rules(m), "");
 }
 
+// A USB stack of a later system makes pelmo98 describe its axes as
+// 0..0x7FFF, so the same touch lands further right and down.
+TEST(MachineTest, AForcedUsbdiVersionChangesTheDescriptorTheHidClassReads) {
+    POINT positions[2];
+    for (ULONG version : {0u, 0x300u}) {
+        Machine m(MachineConfig{OsKind::Windows98, 1024, 768, version});
+        m.PlugScreen();
+        m.Touch(100, 200, 0, 100, 200);
+        positions[version == 0 ? 0 : 1] = platform::win32::PointerPosition();
+        m.Shutdown();
+        EXPECT_EQ(Rules(m), "");
+        EXPECT_EQ(m.TraceLines().front().find("usbdi=0x300") != std::string::npos, version != 0);
+    }
+    EXPECT_EQ(positions[0].x, 62);
+    EXPECT_GT(positions[1].x, positions[0].x);
+    EXPECT_GT(positions[1].y, positions[0].y);
+}
+
 TEST(MachineTest, ATouchPlacesTheSystemPointer) {
     Machine m;
     m.PlugScreen();
