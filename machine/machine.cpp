@@ -8,6 +8,7 @@
 #include "platform/usb/usb_hub.h"
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
+#include "platform/win32/program_images.h"
 
 #include <cstdio>
 
@@ -73,7 +74,16 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     registry.Create("\\REGISTRY\\User\\.Default\\Software");
     system_ = std::make_unique<platform::win32::System>();
     system_->SetOs(config_.os);
+    disk_ = std::make_unique<platform::win32::Disk>(config_.os);
+    if (config_.keepDisk)
+        disk_->Keep();
     runtime_ = std::make_unique<platform::win32::Runtime>();
+    runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
+        const platform::win32::ProgramSpec* found = programs_.Find(name);
+        if (found != nullptr)
+            *spec = *found;
+        return found != nullptr;
+    });
     runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
     screens_.push_back(std::make_unique<devices::TouchScreenModel>());
 }
@@ -81,6 +91,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
 Machine::~Machine() {
     Shutdown();
     runtime_.reset();
+    disk_.reset();
     system_.reset();
     kernel_.reset();
     screens_.clear();
@@ -277,9 +288,19 @@ NTSTATUS Machine::Resume() {
     return SetPower("resume", PowerSystemWorking);
 }
 
-platform::win32::ProcessId Machine::StartProgram(const std::string& name,
+platform::win32::ProcessId Machine::StartProgram(const std::string& nameOrPath,
                                                  const std::string& commandLine) {
     Boot();
+    if (nameOrPath.find_first_of("\\:") != std::string::npos) {
+        platform::win32::ProcessId id = 0;
+        DWORD error = platform::win32::StartProgramImage(nameOrPath, commandLine, 1, &id);
+        if (error != ERROR_SUCCESS)
+            throw MachineError("start: cannot start \"" + nameOrPath + "\": error " +
+                               std::to_string(error));
+        Settle();
+        return id;
+    }
+    const std::string& name = nameOrPath;
     const platform::win32::ProgramSpec* found = programs_.Find(name);
     if (found == nullptr)
         throw MachineError("start: no program named \"" + name + "\"");
