@@ -78,6 +78,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     disk_ = std::make_unique<platform::win32::Disk>(config_.os);
     if (config_.keepDisk)
         disk_->Keep();
+    progman_ = std::make_unique<platform::win32::ProgramManager>();
     runtime_ = std::make_unique<platform::win32::Runtime>();
     runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
         const platform::win32::ProgramSpec* found = programs_.Find(name);
@@ -92,6 +93,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
 Machine::~Machine() {
     Shutdown();
     runtime_.reset();
+    progman_.reset();
     disk_.reset();
     system_.reset();
     kernel_.reset();

@@ -31,6 +31,7 @@
 #include "machine/program_catalogue.h"
 #include "platform/kernel/kernel.h"
 #include "platform/win32/disk.h"
+#include "platform/win32/program_manager.h"
 #include "platform/win32/runtime.h"
 #include "platform/win32/scripted_user.h"
 #include "platform/win32/system_info.h"
@@ -95,6 +96,8 @@ public:
     ProgramCatalogue& Programs() { return programs_; }
     // C:\ (a host folder of its own) and, once a medium is in, D:\.
     platform::win32::Disk& Disk() { return *disk_; }
+    // The shell's Program Manager (DDE "PROGMAN"); its groups outlive restarts.
+    platform::win32::ProgramManager& Progman() { return *progman_; }
     ControlClient& Control() { return control_; }
     // The screen plugged in now, or the one the next plug brings: a screen
     // pulled out keeps nothing, so each arrival is a fresh model. Faults
@@ -171,6 +174,7 @@ private:
     std::unique_ptr<platform::kernel::Kernel> kernel_;
     std::unique_ptr<platform::win32::System> system_;
     std::unique_ptr<platform::win32::Disk> disk_;
+    std::unique_ptr<platform::win32::ProgramManager> progman_;
     std::unique_ptr<platform::win32::Runtime> runtime_;
     platform::win32::ScriptedUser user_;
     ControlClient control_;

@@ -36,6 +36,7 @@ TEST(ScriptErrorTest, MalformedLinesStopBeforeAnythingRuns) {
         {"answer maybe\n",
          "line 1: bad button \"maybe\" (ok, cancel, abort, retry, ignore, yes, no)"},
         {"privilege deny debug\n", "line 1: bad privilege line (privilege grant|deny shutdown)"},
+        {"ddeserver pause\n", "line 1: bad ddeserver line (ddeserver stop|start)"},
         {"disk frob\n", "line 1: unknown disk verb \"frob\" (disk image PATH NAME)"},
         {"disk image C:\\a.exe\n", "line 1: missing argument: NAME"},
     };
