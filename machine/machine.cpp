@@ -12,6 +12,7 @@
 #include "platform/win32/windows.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace machine {
 namespace {
@@ -335,6 +336,18 @@ platform::win32::ProcessId Machine::StartProgram(const std::string& nameOrPath,
     platform::win32::ProcessId id = runtime_->Start(spec);
     Settle();
     return id;
+}
+
+void Machine::InsertMedia(const std::string& hostFolder) {
+    if (!std::filesystem::is_directory(hostFolder))
+        throw MachineError("media insert: no folder \"" + hostFolder + "\"");
+    disk_->MapDrive('D', hostFolder);
+    Trace("media insert");
+}
+
+void Machine::EjectMedia() {
+    disk_->UnmapDrive('D');
+    Trace("media eject");
 }
 
 bool Machine::SaveScreenPicture(const std::string& path) {

@@ -131,6 +131,10 @@ public:
     NTSTATUS Standby();
     NTSTATUS Resume();
 
+    // --- The installation medium: a host folder as drive D:.
+    void InsertMedia(const std::string& hostFolder); // trace: media insert
+    void EjectMedia();                               // trace: media eject
+
     // --- Programs and pictures.
     // By path ("C:\dir\tpanel.exe", anything with a backslash or a colon):
     // the program whose image file is there; throws when the file is

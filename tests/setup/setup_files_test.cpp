@@ -154,8 +154,9 @@ TEST_F(SetupFiles, DefaultsThenTheSettingsFile) {
     };
     const Case cases[] = {
         {"texts, a skipped type 4, a 50-character name",
-         Join({Record(1, "IsCfg", 4, Bytes(std::string("yes\0", 4))), Record(4, "IsCfg", 2, Bytes("no")),
-               Record(1, longName, 1, Bytes("7")), Record(1, "moveSlider", 2, Bytes("55"))}),
+         Join({Record(1, "IsCfg", 4, Bytes(std::string("yes\0", 4))),
+               Record(4, "IsCfg", 2, Bytes("no")), Record(1, longName, 1, Bytes("7")),
+               Record(1, "moveSlider", 2, Bytes("55"))}),
          {{"IsCfg", "yes"}, {longName, "7"}, {"moveSlider", "55"}, {"donemode", "1"}}},
         {"a length of 0 ends the import",
          Join({Record(1, "donemode", 0, {}), Record(1, "IsCfg", 3, Bytes("yes"))}),
@@ -196,7 +197,7 @@ TEST_F(SetupFiles, ProgramFilesCopiedInOrderUntilOneIsMissing) {
     const char* names[] = {"keyflip.ex_", "remover.ex_", "guidebk.hl_", "beep.exe", "beep.dll"};
     for (const char* name : names)
         m().Disk().PutText(std::string("C:\\Setup\\") + name, name);
-    m().Disk().PutText("C:\\Setup\\beep.dll", ""); // a zero-length file copies as empty
+    m().Disk().PutText("C:\\Setup\\beep.dll", "");          // a zero-length file copies as empty
     m().Disk().MakeDirectories("C:\\Program Files\\Touch"); // the wizard makes InstallPath
     m().User().AnswerNextMessageBox(IDOK);
     BOOL copied = TRUE;
@@ -214,6 +215,26 @@ TEST_F(SetupFiles, ProgramFilesCopiedInOrderUntilOneIsMissing) {
     EXPECT_EQ(m().Disk().ReadFile("C:\\Program Files\\Touch\\tpanel.exe"), Bytes("tpanel"));
     EXPECT_EQ(m().Disk().ReadFile("C:\\Program Files\\Touch\\beep.dll"), std::vector<uint8_t>{});
     EXPECT_EQ(Events("file copy").size(), 0u); // whole-file copies, not CopyFileA
+}
+
+// From the build's media folder in drive D:, as the setup runs from it.
+TEST_F(SetupFiles, FromTheMediaInDriveD) {
+    m().InsertMedia(SETUP_MEDIA_DIR);
+    m().Disk().MakeDirectories("C:\\Program Files\\Touch");
+    BOOL copied = FALSE;
+    gOperation = [&] {
+        copied = CopyProgramFiles("C:\\Program Files\\Touch", NULL);
+        WriteDefaultSettings();
+    };
+    m().StartProgram("D:\\setup.exe");
+    EXPECT_TRUE(copied);
+    for (const char* name :
+         {"keyflip.exe", "tpanel.exe", "remover.exe", "guidebk.hlp", "beep.exe", "beep.dll"})
+        EXPECT_TRUE(m().Disk().Exists(std::string("C:\\Program Files\\Touch\\") + name)) << name;
+    EXPECT_EQ(m().Disk().ReadFile("C:\\Program Files\\Touch\\tpanel.exe"),
+              Bytes("program tpanel\n"));
+    EXPECT_EQ(Text("moveSlider"), "30");
+    EXPECT_EQ(Value("XArray").size(), 10000u); // the file has no tables
 }
 
 TEST_F(SetupFiles, ProgramGroupOverDde) {
