@@ -291,6 +291,22 @@ TEST_F(SetupFiles, RestartPerSystemAndPrivilege) {
     }
 }
 
+TEST_F(SetupFiles, LastErrorShownInItsSystemText) {
+    m().User().AnswerNextMessageBox(IDOK);
+    m().User().AnswerNextMessageBox(IDOK);
+    Run([] {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        ShowLastError();
+        SetLastError(0xE0001234); // no system text
+        ShowLastError();
+    });
+    EXPECT_EQ(Events("msgbox"),
+              (std::vector<std::string>{
+                  "msgbox caption=\"Error\" text=\"The system cannot find the file specified.\\n\" "
+                  "answer=OK",
+                  "msgbox caption=\"Error\" text=\"\" answer=OK"}));
+}
+
 TEST_F(SetupFiles, OsFlagAndAutostart) {
     Run([] {
         WriteOsFlag("xp");

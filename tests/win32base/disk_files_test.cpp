@@ -222,6 +222,8 @@ TEST_F(DiskFiles, CallsInSequence) {
 
 TEST_F(DiskFiles, CopiesAndDeletionsLeaveTraceLines) {
     disk.PutText("C:\\a.txt", "a");
+    CloseHandle(CreateFileA("C:\\c.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    CloseHandle(CreateFileA("C:\\c.txt", GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
     CopyFileA("C:\\a.txt", "C:\\b.txt", FALSE);
     CopyFileA("C:\\a.txt", "C:\\b.txt", TRUE);
     DeleteFileA("C:\\b.txt");
@@ -230,6 +232,7 @@ TEST_F(DiskFiles, CopiesAndDeletionsLeaveTraceLines) {
     for (const std::string& line : Trace())
         events.push_back(line.substr(line.find(' ') + 1));
     EXPECT_EQ(events, (std::vector<std::string>{
+                          "file create path=\"C:\\\\c.txt\"",
                           "file copy from=\"C:\\\\a.txt\" to=\"C:\\\\b.txt\"",
                           "file copy from=\"C:\\\\a.txt\" to=\"C:\\\\b.txt\" error=80",
                           "file delete path=\"C:\\\\b.txt\"",
