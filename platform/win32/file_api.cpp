@@ -159,7 +159,9 @@ HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, b
     }
     int flags = (exists ? 0 : O_CREAT) | (truncates ? O_TRUNC : 0);
     auto file = std::make_shared<DiskFile>();
-    file->fd = open(resolved.host.c_str(), O_RDWR | flags, 0644);
+    // Read-only opens work on host files that cannot be written (a medium).
+    int mode = (write || truncates || !exists) ? O_RDWR : O_RDONLY;
+    file->fd = open(resolved.host.c_str(), mode | flags, 0644);
     if (file->fd < 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
