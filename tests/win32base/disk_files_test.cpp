@@ -249,6 +249,17 @@ TEST_F(DiskFiles, DosDeviceNames) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(QueryDosDeviceA("vududode", target, sizeof target), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    // A driver's \DosDevices link answers by its name, in any case.
+    UNICODE_STRING link, device;
+    RtlInitUnicodeString(&link, u"\\DosDevices\\vududode");
+    RtlInitUnicodeString(&device, u"\\Device\\vududode0");
+    ASSERT_EQ(IoCreateSymbolicLink(&link, &device), STATUS_SUCCESS);
+    EXPECT_EQ(QueryDosDeviceA("VUDUDODE", target, sizeof target), 19u);
+    EXPECT_STREQ(target, "\\Device\\vududode0");
+    // No name: every name, each with its NUL, and one more NUL.
+    EXPECT_EQ(QueryDosDeviceA(nullptr, target, sizeof target), 13u);
+    EXPECT_EQ(std::string(target, 13), std::string("C:\0vududode\0\0", 13));
+    IoDeleteSymbolicLink(&link);
     system.SetOs(OsKind::Windows98);
     EXPECT_EQ(QueryDosDeviceA("C:", target, sizeof target), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
