@@ -10,6 +10,7 @@
 #include "platform/win32/win_base.h"
 
 #include <string>
+#include <vector>
 
 namespace platform::setupapi {
 
@@ -37,6 +38,15 @@ public:
     // DIGCF_PRESENT: whether the node exists now.
     virtual bool Present(const std::string& instanceId) = 0;
 };
+
+// The system's installer for a device that arrives without a driver (what
+// Plug and Play runs): the first model, in the order of `infPaths`, that
+// lists one of `hardwareIds` is installed for the instance as
+// DIF_INSTALLDEVICE does, without copying files (they are in place or the
+// driver will not load). The instance key is created with the ids. False
+// when no INF lists any of them; *infPath names the INF used.
+bool InstallNewDevice(const std::vector<std::string>& infPaths, const std::string& instanceId,
+                      const std::vector<std::string>& hardwareIds, std::string* infPath);
 
 // Both stay the caller's; nullptr restores the default.
 void SetFileAccess(FileAccess* files);
