@@ -44,6 +44,13 @@ void Text(platform::registry::Store& store, const std::string& key, const std::s
     store.SetValue(key, name, type, data.data(), data.size());
 }
 
+using Pairs = std::initializer_list<std::pair<const char*, std::string>>;
+
+void Texts(platform::registry::Store& store, const std::string& key, Pairs pairs) {
+    for (const auto& [name, value] : pairs)
+        Text(store, key, name, value);
+}
+
 void List(platform::registry::Store& store, const std::string& key, const std::string& name,
           const std::vector<std::string>& items) {
     auto data = Utf16(items, true);
@@ -72,55 +79,59 @@ void InstallNt(platform::registry::Store& store) {
     Service(store, "korvex", "USB infrared touch screen driver", "");
 
     const std::string root = kNtEnum + "ROOT\\TOUCHSCREEN\\0000";
-    Text(store, root, "ClassGUID", kMouseGuid);
-    Text(store, root, "Class", "Mouse");
-    Text(store, root, "DeviceDesc", "win2kxp usb infrared touchscreen Service");
-    Text(store, root, "Mfg", "Orvan");
-    Text(store, root, "Driver", kMouseGuid + "\\0000");
-    Text(store, root, "Service", "pelmoxp");
+    Texts(store, root,
+          {{"ClassGUID", kMouseGuid},
+           {"Class", "Mouse"},
+           {"DeviceDesc", "win2kxp usb infrared touchscreen Service"},
+           {"Mfg", "Orvan"},
+           {"Driver", kMouseGuid + "\\0000"},
+           {"Service", "pelmoxp"}});
     Number(store, root + "\\Device Parameters", "DeviceType", 1);
     const std::string rootDriver = kNtClass + kMouseGuid + "\\0000";
-    Text(store, rootDriver, "DriverDesc", "win2kxp usb infrared touchscreen Service");
-    Text(store, rootDriver, "InfPath", "pelmoxp.inf");
-    Text(store, rootDriver, "InfSection", "pelmoxp");
-    Text(store, rootDriver, "MatchingDeviceId", "ROOT\\TOUCHSCREEN");
+    Texts(store, rootDriver,
+          {{"DriverDesc", "win2kxp usb infrared touchscreen Service"},
+           {"InfPath", "pelmoxp.inf"},
+           {"InfSection", "pelmoxp"},
+           {"MatchingDeviceId", "ROOT\\TOUCHSCREEN"}});
 
     const std::string screen = kNtEnum + "USB\\VID_595A&PID_0001\\1";
     List(store, screen, "HardwareID", {"USB\\VID_595A&PID_0001"});
-    Text(store, screen, "ClassGUID", kUsbGuid);
-    Text(store, screen, "Class", "USB");
-    Text(store, screen, "DeviceDesc", "USB infrared touch screen");
-    Text(store, screen, "Driver", kUsbGuid + "\\0000");
-    Text(store, screen, "Service", "korvex");
+    Texts(store, screen,
+          {{"ClassGUID", kUsbGuid},
+           {"Class", "USB"},
+           {"DeviceDesc", "USB infrared touch screen"},
+           {"Driver", kUsbGuid + "\\0000"},
+           {"Service", "korvex"}});
     const std::string screenDriver = kNtClass + kUsbGuid + "\\0000";
-    Text(store, screenDriver, "InfPath", "trilloxp.inf");
-    Text(store, screenDriver, "InfSection", "korvex.NT");
-    Text(store, screenDriver, "MatchingDeviceId", "USB\\VID_595A&PID_0001");
+    Texts(store, screenDriver,
+          {{"InfPath", "trilloxp.inf"},
+           {"InfSection", "korvex.NT"},
+           {"MatchingDeviceId", "USB\\VID_595A&PID_0001"}});
 }
 
 void Install98(platform::registry::Store& store) {
     const std::string root = k98Enum + "Root\\TouchScreen\\0000";
-    Text(store, root, "DeviceDesc", "win98 usb infrared touchscreen Service");
-    Text(store, root, "Class", "TouchScreen");
-    Text(store, root, "HardwareID", "ROOT\\TouchScreen");
-    Text(store, root, "Mfg", "Orvan");
-    Text(store, root, "Driver", "TouchScreen\\0000");
+    Texts(store, root,
+          {{"DeviceDesc", "win98 usb infrared touchscreen Service"},
+           {"Class", "TouchScreen"},
+           {"HardwareID", "ROOT\\TouchScreen"},
+           {"Mfg", "Orvan"},
+           {"Driver", "TouchScreen\\0000"}});
     const std::string rootDriver = k98Class + "TouchScreen\\0000";
-    Text(store, rootDriver, "DriverDesc", "win98 usb infrared touchscreen Service");
-    Text(store, rootDriver, "DevLoader", "*ntkern");
-    Text(store, rootDriver, "NTMPDriver", "Pelmo98.sys");
-    Text(store, rootDriver, "InfPath", "PELMO98.inf");
-    Text(store, rootDriver, "InfSection", "DidIzer.Install");
+    Texts(store, rootDriver,
+          {{"DriverDesc", "win98 usb infrared touchscreen Service"},
+           {"DevLoader", "*ntkern"},
+           {"NTMPDriver", "Pelmo98.sys"},
+           {"InfPath", "PELMO98.inf"},
+           {"InfSection", "DidIzer.Install"}});
 
     const std::string screen = k98Enum + "USB\\VID_595A&PID_0001\\1";
     List(store, screen, "HardwareID", {"USB\\VID_595A&PID_0001"});
-    Text(store, screen, "Class", "USB");
-    Text(store, screen, "DeviceDesc", "USB infrared touch screen");
-    Text(store, screen, "Driver", "USB\\0000");
+    Texts(store, screen,
+          {{"Class", "USB"}, {"DeviceDesc", "USB infrared touch screen"}, {"Driver", "USB\\0000"}});
     const std::string screenDriver = k98Class + "USB\\0000";
-    Text(store, screenDriver, "DevLoader", "*ntkern");
-    Text(store, screenDriver, "NTMPDriver", "korvex.sys");
-    Text(store, screenDriver, "InfPath", "Trillo98.inf");
+    Texts(store, screenDriver,
+          {{"DevLoader", "*ntkern"}, {"NTMPDriver", "korvex.sys"}, {"InfPath", "Trillo98.inf"}});
 }
 
 } // namespace

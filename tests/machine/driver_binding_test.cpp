@@ -36,6 +36,14 @@ void SetText(const char* path, const char* name, const char* text) {
     RegCloseKey(key);
 }
 
+const std::string kRootXp = "device add instance=ROOT\\TOUCHSCREEN\\0000 service=pelmoxp "
+                            "filters=mouclass status=0x00000000";
+const std::string kRoot98 =
+    "device add instance=ROOT\\TOUCHSCREEN\\0000 service=pelmo98 class=hidclass status=0x00000000";
+const std::string kScreen =
+    "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000";
+const std::string kNoDriver = "device nodriver instance=USB\\VID_595A&PID_0001\\1";
+
 struct BindingCase {
     const char* what;
     OsKind os;
@@ -47,42 +55,11 @@ struct BindingCase {
 
 TEST(DriverBinding, TheRegistryDecidesWhatLoads) {
     const BindingCase cases[] = {
-        {"xp installed",
-         OsKind::WindowsXP,
-         false,
-         nullptr,
-         {"device add instance=ROOT\\TOUCHSCREEN\\0000 service=pelmoxp filters=mouclass "
-          "status=0x00000000",
-          "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000"},
-         true},
-        {"2000 installed",
-         OsKind::Windows2000,
-         false,
-         nullptr,
-         {"device add instance=ROOT\\TOUCHSCREEN\\0000 service=pelmoxp filters=mouclass "
-          "status=0x00000000",
-          "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000"},
-         true},
-        {"98 installed",
-         OsKind::Windows98,
-         false,
-         nullptr,
-         {"device add instance=ROOT\\TOUCHSCREEN\\0000 service=pelmo98 class=hidclass "
-          "status=0x00000000",
-          "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000"},
-         true},
-        {"xp fresh",
-         OsKind::WindowsXP,
-         true,
-         nullptr,
-         {"device nodriver instance=USB\\VID_595A&PID_0001\\1"},
-         false},
-        {"98 fresh",
-         OsKind::Windows98,
-         true,
-         nullptr,
-         {"device nodriver instance=USB\\VID_595A&PID_0001\\1"},
-         false},
+        {"xp installed", OsKind::WindowsXP, false, nullptr, {kRootXp, kScreen}, true},
+        {"2000 installed", OsKind::Windows2000, false, nullptr, {kRootXp, kScreen}, true},
+        {"98 installed", OsKind::Windows98, false, nullptr, {kRoot98, kScreen}, true},
+        {"xp fresh", OsKind::WindowsXP, true, nullptr, {kNoDriver}, false},
+        {"98 fresh", OsKind::Windows98, true, nullptr, {kNoDriver}, false},
         {"xp root device of a service without an image",
          OsKind::WindowsXP,
          false,
@@ -92,7 +69,7 @@ TEST(DriverBinding, TheRegistryDecidesWhatLoads) {
          },
          {"device driver-missing instance=ROOT\\TOUCHSCREEN\\0000 service=absent "
           "file=C:\\WINDOWS\\system32\\drivers\\absent.sys",
-          "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000"},
+          kScreen},
          false},
         {"98 screen whose class key names another file",
          OsKind::Windows98,
@@ -101,10 +78,8 @@ TEST(DriverBinding, TheRegistryDecidesWhatLoads) {
              SetText("System\\CurrentControlSet\\Services\\Class\\USB\\0000", "NTMPDriver",
                      "Other.sys");
          },
-         {"device add instance=ROOT\\TOUCHSCREEN\\0000 service=pelmo98 class=hidclass "
-          "status=0x00000000",
-          "device driver-missing instance=USB\\VID_595A&PID_0001\\1 service=other "
-          "file=C:\\WINDOWS\\SYSTEM32\\DRIVERS\\Other.sys"},
+         {kRoot98, "device driver-missing instance=USB\\VID_595A&PID_0001\\1 service=other "
+                   "file=C:\\WINDOWS\\SYSTEM32\\DRIVERS\\Other.sys"},
          false},
         {"xp root device moved to the next id",
          OsKind::WindowsXP,
@@ -123,7 +98,7 @@ TEST(DriverBinding, TheRegistryDecidesWhatLoads) {
          },
          {"device add instance=ROOT\\TOUCHSCREEN\\0003 service=pelmoxp filters=mouclass "
           "status=0x00000000",
-          "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000"},
+          kScreen},
          true},
     };
     for (const auto& c : cases) {
