@@ -258,3 +258,81 @@ TEST_F(SetupApiTest, MediaInfFilesHaveTheirSections) {
 
 } // namespace
 } // namespace setupapi_testing
+
+namespace setupapi_testing {
+namespace {
+
+// The screen's arrival without a driver: the INF in the INF directory names
+// its driver, per system where that system keeps it.
+TEST_F(SetupApiTest, NewDeviceIsInstalledFromTheInfThatListsIt) {
+    const struct {
+        OsKind os;
+        const char* inf;
+        const char* instanceKey;
+        const char* driverKey;
+        const char* name;  // of the value that names the driver
+        const char* value; // that value
+    } cases[] = {
+        {OsKind::WindowsXP, "win2kxp/trilloxp.inf",
+         "SYSTEM\\CurrentControlSet\\Enum\\USB\\VID_595A&PID_0001\\1", nullptr, "Service",
+         "korvex"},
+        {OsKind::Windows98, "win98/Trillo98.inf", "Enum\\USB\\VID_595A&PID_0001\\1",
+         "System\\CurrentControlSet\\Services\\Class\\USB\\0000", "NTMPDriver", "korvex.sys"},
+    };
+    for (const auto& c : cases) {
+        system.SetOs(c.os);
+        disk.Put("C:\\WINDOWS\\INF\\other.inf", "[Version]\nSignature=\"$Chicago$\"\n");
+        disk.Put("C:\\WINDOWS\\INF\\touch.inf", MediaFile(c.inf));
+        std::string used;
+        EXPECT_FALSE(platform::setupapi::InstallNewDevice({"C:\\WINDOWS\\INF\\touch.inf"},
+                                                          "USB\\VID_1234&PID_0001\\1",
+                                                          {"USB\\VID_1234&PID_0001"}, &used));
+        ASSERT_TRUE(platform::setupapi::InstallNewDevice(
+            {"C:\\WINDOWS\\INF\\other.inf", "C:\\WINDOWS\\INF\\touch.inf"},
+            "USB\\VID_595A&PID_0001\\1",
+            {"USB\\VID_595A&PID_0001&REV_0100", "USB\\VID_595A&PID_0001"}, &used));
+        EXPECT_EQ(used, "C:\\WINDOWS\\INF\\touch.inf");
+        EXPECT_EQ(Text(c.driverKey ? c.driverKey : c.instanceKey, c.name), c.value);
+        EXPECT_EQ(Text(c.instanceKey, "Class"), "USB");
+    }
+}
+
+// 98 keeps classes by name below Services\Class (Microsoft, "Windows 98
+// DDK: Registry Keys for Drivers").
+TEST_F(SetupApiTest, NinetyEightClassInstallAndDeviceSectionsOnTheirKeys) {
+    system.SetOs(OsKind::Windows98);
+    disk.Put("D:\\win98\\pelmo98.inf", MediaFile("win98/pelmo98.inf"));
+    ASSERT_TRUE(SetupDiInstallClassA(nullptr, "D:\\win98\\pelmo98.inf", DI_FORCECOPY, nullptr));
+    EXPECT_EQ(Text("System\\CurrentControlSet\\Services\\Class\\TouchScreen", ""), "Touch screen");
+
+    HINF inf = SetupOpenInfFileA("D:\\win98\\pelmo98.inf", nullptr, INF_STYLE_WIN4, nullptr);
+    const struct {
+        const char* key;
+        const char* section;
+        const char* name;
+        const char* value;
+    } cases[] = {
+        {"System\\CurrentControlSet\\Services\\class\\TouchScreen\\0000", "DidIzer.Install1",
+         "InfSection", "DidIzer.Install"},
+        {"System\\CurrentControlSet\\Services\\class\\TouchScreen\\0000", "DidIzer.Install1",
+         "NTMPDriver", "Pelmo98.sys"},
+        {"Enum\\Root\\TouchScreen\\0000", "DidIzer.Install2", "DeviceDesc",
+         "win98 usb infrared touchscreen Service"},
+        {"Enum\\Root\\TouchScreen\\0000", "DidIzer.Install2", "Driver", "TouchScreen\\0000"},
+    };
+    for (const auto& c : cases) {
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, c.key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_TRUE(SetupInstallFromInfSectionA(nullptr, inf, c.section,
+                                                SPINST_INIFILES | SPINST_REGISTRY, key, "D:\\",
+                                                SP_COPY_NEWER, nullptr, nullptr, nullptr, nullptr));
+        RegCloseKey(key);
+        EXPECT_EQ(Text(c.key, c.name), c.value) << c.name;
+    }
+    SetupCloseInfFile(inf);
+}
+
+} // namespace
+} // namespace setupapi_testing

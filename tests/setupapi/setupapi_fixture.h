@@ -11,6 +11,7 @@
 
 namespace setupapi_testing {
 
+using platform::win32::OsKind;
 using win32_testing::kPoison;
 
 class MemoryFiles : public platform::setupapi::FileAccess {
