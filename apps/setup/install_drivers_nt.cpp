@@ -5,7 +5,6 @@
 #include "apps/setup/install_drivers.h"
 #include "apps/setup/setup_files.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #define ROOT_TOUCH_ENUMERATOR "ROOT\\TOUCHSCREEN"
@@ -92,8 +91,9 @@ BOOL CreateRootTouchDevice(HWND owner) {
         device.cbSize = sizeof device;
         BOOL created = FALSE;
         for (int number = 0; number <= ROOT_TOUCH_LAST_ID && !created; ++number) {
-            char id[32];
-            snprintf(id, sizeof id, ROOT_TOUCH_ENUMERATOR "\\%04d", number);
+            char id[] = ROOT_TOUCH_ENUMERATOR "\\0000"; // the number as "%04d"
+            id[sizeof id - 3] = static_cast<char>('0' + number / 10);
+            id[sizeof id - 2] = static_cast<char>('0' + number % 10);
             created = SetupDiCreateDeviceInfoA(set, id, &kMouseClass,
                                                "win2kxp usb infrared touchscreen Service", owner, 0,
                                                &device);
