@@ -11,6 +11,8 @@
 #include "platform/usb/usb_hub.h"
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
+#include "platform/win32/program_images.h"
+#include "platform/win32/windows.h"
 
 #include <cstdio>
 #include <set>
@@ -118,7 +120,16 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
         WriteInstalledPackage(registry, config_.os);
     setupDevices_ = std::make_unique<SetupDevices>(*this);
     platform::setupapi::SetDeviceTree(setupDevices_.get());
+    disk_ = std::make_unique<platform::win32::Disk>(config_.os);
+    if (config_.keepDisk)
+        disk_->Keep();
     runtime_ = std::make_unique<platform::win32::Runtime>();
+    runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
+        const platform::win32::ProgramSpec* found = programs_.Find(name);
+        if (found != nullptr)
+            *spec = *found;
+        return found != nullptr;
+    });
     runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
     screens_.push_back(std::make_unique<devices::TouchScreenModel>());
 }
@@ -127,6 +138,7 @@ Machine::~Machine() {
     Shutdown();
     platform::setupapi::SetDeviceTree(nullptr);
     runtime_.reset();
+    disk_.reset();
     system_.reset();
     kernel_.reset();
     screens_.clear();
@@ -154,6 +166,26 @@ void Machine::Trace(const std::string& text) {
 
 void Machine::Settle() {
     runtime_->RunUntilIdle();
+    TakeExitWindowsRequest();
+}
+
+void Machine::TakeExitWindowsRequest() {
+    if (restarting_ || shutDown_)
+        return;
+    std::optional<UINT> request = system_->TakeExitWindowsRequest();
+    if (!request)
+        return;
+    if (*request & EWX_REBOOT)
+        Restart();
+    else if (*request & (EWX_SHUTDOWN | EWX_POWEROFF))
+        Shutdown();
+    else {
+        // Log-off: the programs end; the user logs on again.
+        for (platform::win32::ProcessId id : runtime_->RunningProcesses())
+            runtime_->Terminate(id, 0);
+        runtime_->RunUntilIdle();
+        LogOn();
+    }
 }
 
 ULONG UsbdiVersionOf(const MachineConfig& config) {
@@ -367,6 +399,7 @@ void Machine::Fault(ScreenFault fault, unsigned count) {
 
 void Machine::Wait(uint64_t milliseconds) {
     runtime_->AdvanceTime(milliseconds * kMillisecond);
+    TakeExitWindowsRequest();
 }
 
 NTSTATUS Machine::SetPower(const char* name, SYSTEM_POWER_STATE state) {
@@ -387,9 +420,19 @@ NTSTATUS Machine::Resume() {
     return SetPower("resume", PowerSystemWorking);
 }
 
-platform::win32::ProcessId Machine::StartProgram(const std::string& name,
+platform::win32::ProcessId Machine::StartProgram(const std::string& nameOrPath,
                                                  const std::string& commandLine) {
     Boot();
+    if (nameOrPath.find_first_of("\\:") != std::string::npos) {
+        platform::win32::ProcessId id = 0;
+        DWORD error = platform::win32::StartProgramImage(nameOrPath, commandLine, 1, &id);
+        if (error != ERROR_SUCCESS)
+            throw MachineError("start: cannot start \"" + nameOrPath + "\": error " +
+                               std::to_string(error));
+        Settle();
+        return id;
+    }
+    const std::string& name = nameOrPath;
     const platform::win32::ProgramSpec* found = programs_.Find(name);
     if (found == nullptr)
         throw MachineError("start: no program named \"" + name + "\"");
@@ -425,11 +468,15 @@ void Machine::Shutdown() {
         return;
     shutDown_ = true;
     Trace("machine shutdown");
+    TearDown();
+}
+
+void Machine::TearDown() {
     if (control_.IsOpen())
         control_.Close();
     for (platform::win32::ProcessId id : runtime_->RunningProcesses())
         runtime_->Terminate(id, 0);
-    Settle();
+    runtime_->RunUntilIdle();
     if (booted_) {
         // The input driver holds the touch driver open: it goes first.
         RemoveIfStarted(rootNode_, rootInstance_);
@@ -437,10 +484,57 @@ void Machine::Shutdown() {
         usb_.reset();
         input_.reset();
         rootBus_.reset();
-        Settle();
+        rootNode_ = nullptr;
+        screenNode_ = nullptr;
+        runtime_->RunUntilIdle();
         platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp);
     }
     kernel_->CheckForLeaks();
+}
+
+void Machine::Restart() {
+    if (shutDown_)
+        throw MachineError("restart: the machine has been shut down");
+    restarting_ = true;
+    Trace("machine restart");
+    TearDown();
+    booted_ = false;
+    const bool screenIn = plugged_;
+    plugged_ = false;
+    if (screenIn)
+        screens_.push_back(std::make_unique<devices::TouchScreenModel>());
+    Boot();
+    if (screenIn) {
+        // Still on its port: it arrives again without anyone plugging it.
+        plugged_ = true;
+        usb_->hub.Port().Plug(Screen(), {});
+    }
+    runtime_->RunUntilIdle();
+    LogOn();
+    restarting_ = false;
+    Settle();
+}
+
+// Starts each command of the machine's Run key, as the shell does at log-on.
+void Machine::LogOn() {
+    auto& registry = kernel_->Registry();
+    auto run =
+        registry.Open("\\REGISTRY\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    if (run == nullptr)
+        return;
+    for (const platform::registry::Value& value : registry.Values(run)) {
+        if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
+            continue;
+        std::string command;
+        for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
+            uint16_t unit = static_cast<uint16_t>(value.data[i] | value.data[i + 1] << 8);
+            if (unit == 0)
+                break;
+            command += unit < 0x80 ? static_cast<char>(unit) : '?';
+        }
+        WinExec(command.c_str(), SW_SHOWNORMAL);
+    }
+    runtime_->RunUntilIdle();
 }
 
 } // namespace machine

@@ -27,7 +27,7 @@
 //   screen report status=0x81 x=100 y=200
 //   screen fault timeout count=2
 //   power standby status=0x00000000 | power resume status=0x00000000
-//   machine shutdown
+//   machine restart | machine shutdown
 // and the ctl lines of control_client.h.
 //
 // Violations of the kernel's verifier are collected, not fatal; a caller
@@ -38,6 +38,7 @@
 #include "machine/driver_catalogue.h"
 #include "machine/program_catalogue.h"
 #include "platform/kernel/kernel.h"
+#include "platform/win32/disk.h"
 #include "platform/win32/runtime.h"
 #include "platform/win32/scripted_user.h"
 #include "platform/win32/system_info.h"
@@ -68,6 +69,8 @@ struct MachineConfig {
     // Nothing of the package installed: no driver is named in the registry
     // until setup has run and the machine restarted.
     bool fresh = false;
+    // The host folder of C: stays after the machine is gone.
+    bool keepDisk = false;
 };
 
 // The USBDI version a machine so configured reports.
@@ -101,6 +104,8 @@ public:
     platform::win32::Runtime& Runtime() { return *runtime_; }
     platform::win32::ScriptedUser& User() { return user_; }
     ProgramCatalogue& Programs() { return programs_; }
+    // C:\ (a host folder of its own) and, once a medium is in, D:\.
+    platform::win32::Disk& Disk() { return *disk_; }
     ControlClient& Control() { return control_; }
     // The screen plugged in now, or the one the next plug brings: a screen
     // pulled out keeps nothing, so each arrival is a fresh model. Faults
@@ -135,16 +140,29 @@ public:
     NTSTATUS Resume();
 
     // --- Programs and pictures.
-    platform::win32::ProcessId StartProgram(const std::string& name,
+    // By path ("C:\dir\tpanel.exe", anything with a backslash or a colon):
+    // the program whose image file is there; throws when the file is
+    // missing or no image. By bare name: the catalogue's program of that
+    // name, its image path "C:\<name>.exe" unless its spec gives one.
+    platform::win32::ProcessId StartProgram(const std::string& nameOrPath,
                                             const std::string& commandLine = "");
     bool SaveScreenPicture(const std::string& path);
 
     // Closes the control handle, ends the programs, removes the devices,
     // unloads the drivers and checks for leaks. Idempotent.
     void Shutdown();
+    // As Windows restarts: the same teardown and leak check, then a boot
+    // from what the disk and the registry hold now (registry, disk and clock
+    // stay), a screen still plugged in arrives again, and the log-on starts
+    // the commands of HKLM\...\CurrentVersion\Run. ExitWindowsEx with
+    // EWX_REBOOT leads here once control is back on the host.
+    void Restart();
 
 private:
     void Trace(const std::string& text);
+    void TearDown();
+    void LogOn();
+    void TakeExitWindowsRequest();
     NTSTATUS SetPower(const char* name, SYSTEM_POWER_STATE state);
     void OnScreenArrival(PDEVICE_OBJECT pdo);
     void OnScreenRemoval();
@@ -170,6 +188,7 @@ private:
 
     std::unique_ptr<platform::kernel::Kernel> kernel_;
     std::unique_ptr<platform::win32::System> system_;
+    std::unique_ptr<platform::win32::Disk> disk_;
     std::unique_ptr<platform::win32::Runtime> runtime_;
     platform::win32::ScriptedUser user_;
     ControlClient control_;
@@ -189,6 +208,7 @@ private:
     bool nextPortDisconnected_ = false;
     bool booted_ = false;
     bool shutDown_ = false;
+    bool restarting_ = false;
 };
 
 } // namespace machine
