@@ -9,6 +9,7 @@
 #define PLATFORM_9598 9598
 #define PLATFORM_NT 2001
 #define PLATFORM_WIN32S 3132
+#define PLATFORM_UNKNOWN (-1)
 
 // InstallPath holds at most this many characters.
 #define INSTALL_PATH_MAX 1023
