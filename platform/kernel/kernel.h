@@ -45,6 +45,8 @@ namespace platform::kernel {
 //            power-irp-sent-with-iocalldriver
 //   work     workitem-queued-at-unload, workitem-double-queue,
 //            workitem-free-queued, workitem-leak, workitem-invalid
+//   USB      usbd-descriptor-overrun (a configuration descriptor whose
+//            wTotalLength runs past the pool block holding it)
 //   other    stand-in-unsupported (a call the stand-in cannot model)
 struct Violation {
     std::string rule;   // e.g. "irp-double-completion", "pool-leak", "wait-at-dispatch",
@@ -56,16 +58,16 @@ struct Violation {
 struct AllocationRequest {
     enum class Kind { Pool, Irp, WorkItem, DeviceObject };
     Kind kind;
-    ULONG tag;       // pool tag, 0 for non-pool allocations
-    POOL_TYPE pool;  // for pool allocations
+    ULONG tag;      // pool tag, 0 for non-pool allocations
+    POOL_TYPE pool; // for pool allocations
     SIZE_T bytes;
     uint64_t serial; // 1 for the first allocation of this kind made since boot, 2 ...
 };
 
 // A record of every IoSetDeviceInterfaceState call.
 struct InterfaceStateChange {
-    uint64_t time;         // 100-ns units
-    std::string linkName;  // the symbolic link name as registered
+    uint64_t time;        // 100-ns units
+    std::string linkName; // the symbolic link name as registered
     bool enable;
     NTSTATUS status;
 };
@@ -85,10 +87,13 @@ public:
     // The kernel that the free Windows functions act on. Exactly one exists
     // at a time.
     static Kernel& Current();
+    // The current kernel, or nullptr when there is none (stand-in code that
+    // also serves tests without a kernel).
+    static Kernel* Active();
 
     // --- Clock: 100-ns units since boot. The tick count is Now() / TickLength().
     uint64_t Now() const;
-    ULONG TickLength() const;            // default 156,250
+    ULONG TickLength() const; // default 156,250
     void SetTickLength(ULONG units);
     // Runs the timed events due up to Now()+units in order, then sets the clock.
     void AdvanceTime(uint64_t units);
@@ -127,11 +132,25 @@ public:
 
     // --- Inspection
     size_t OutstandingPoolBlocks(ULONG tag = 0) const; // 0: any tag
+    // Bytes from address to the end of the live pool block holding it; 0
+    // when it is not in pool (a caller's stack or static buffer).
+    SIZE_T PoolBytesFrom(const void* address) const;
     size_t OutstandingIrps() const;
     const std::vector<InterfaceStateChange>& InterfaceStateChanges() const;
 
     // --- Registry shared with the Win32 stand-in
     registry::Store& Registry();
+
+    // --- The system the kernel stands for (Windows XP until set): which
+    // routines exist, and how Plug and Play treats a pulled-out device
+    // (Windows 98 has no IRP_MN_SURPRISE_REMOVAL).
+    enum class System { Windows98, Windows2000, WindowsXP };
+    void SetSystem(System system);
+    System CurrentSystem() const;
+    // Whether the routine, named as an i686 image imports it, exists on the
+    // current system (scripts/availability/kernel.tsv; "unsettled" counts as
+    // absent). Routines the table does not list are not judged: true.
+    bool HasRoutine(const std::string& routine) const;
 
     // --- Drivers: creates the driver object "\Driver\<name>", calls entry
     // with the service key path
@@ -150,8 +169,8 @@ public:
     // METHOD_BUFFERED: one system buffer of max(in, out) bytes, input copied in,
     // Information bytes copied back out. Waits (on the virtual clock) when the
     // driver returns STATUS_PENDING.
-    NTSTATUS DeviceIoControl(UserFile* file, ULONG code, const void* in, ULONG inLength,
-                             void* out, ULONG outLength, ULONG* returned);
+    NTSTATUS DeviceIoControl(UserFile* file, ULONG code, const void* in, ULONG inLength, void* out,
+                             ULONG outLength, ULONG* returned);
     // Sends IRP_MJ_CLEANUP, then IRP_MJ_CLOSE unless a kernel reference to
     // the file object remains, and frees the open.
     NTSTATUS CloseFile(UserFile* file);
@@ -180,6 +199,10 @@ public:
     struct DriverService {
         std::string service;
         PDRIVER_INITIALIZE entry = nullptr;
+        // The routines the image imports. A system lacking one refuses to
+        // load it, traced as `driver refused service=<name> routine=<routine>`
+        // (STATUS_DRIVER_ENTRYPOINT_NOT_FOUND).
+        std::vector<std::string> imports = {};
     };
     // As above, with upper filters (the class filters of the device's setup
     // class). The function driver and then each filter are loaded (a loaded
@@ -206,6 +229,7 @@ public:
     NTSTATUS RemoveDevice(DeviceNode* node);
     // IRP_MN_SURPRISE_REMOVAL now; IRP_MN_REMOVE_DEVICE as soon as no file
     // object is open on the stack (at once, or when the last one closes).
+    // On Windows 98 no surprise removal is sent: the pull-out is a removal.
     void SurpriseRemoveDevice(DeviceNode* node);
     DeviceState StateOf(const DeviceNode* node) const;
     // After a removal, interfaces the device left enabled are disabled, and a

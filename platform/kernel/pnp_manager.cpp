@@ -118,9 +118,17 @@ bool Usable(const DeviceNode* node) {
 }
 
 // IRP_MN_START_DEVICE and the state query after it; a failed start tears
-// the stack down.
+// the stack down. Windows 98 stops it instead, without a query, and the
+// device keeps its drivers until it is removed ("Stopping a Device After a
+// Failed Start (Windows 98/Me)", learn.microsoft.com).
 NTSTATUS Start(Kernel& kernel, DeviceNode* node) {
     NTSTATUS status = SendPnp(node, IRP_MN_START_DEVICE);
+    if (!NT_SUCCESS(status) && K().system == Kernel::System::Windows98) {
+        SendPnp(node, IRP_MN_STOP_DEVICE);
+        std::lock_guard lock(K().pnp.mutex);
+        node->state = Kernel::DeviceState::Stopped;
+        return status;
+    }
     if (!NT_SUCCESS(status)) {
         SendPnp(node, IRP_MN_REMOVE_DEVICE);
         FinishRemoval(kernel, node);
@@ -152,6 +160,8 @@ PDRIVER_OBJECT FindOrLoad(Kernel& kernel, const Kernel::DriverService& service, 
             }
         }
     }
+    if (RefuseMissingImport(kernel, service, status))
+        return nullptr;
     PDRIVER_OBJECT driver = kernel.LoadDriver(service.service, service.entry, status);
     *loadedHere = driver != nullptr;
     return driver;
@@ -353,6 +363,14 @@ NTSTATUS Kernel::RemoveDevice(DeviceNode* node) {
 void Kernel::SurpriseRemoveDevice(DeviceNode* node) {
     if (!Usable(node) || node->state == DeviceState::SurpriseRemoved)
         return;
+    // Windows 98 has no surprise removal ("IRP_MN_SURPRISE_REMOVAL",
+    // learn.microsoft.com): the pull-out is the removal, at once, open
+    // handles or not.
+    if (state_->system == System::Windows98) {
+        SendPnp(node, IRP_MN_REMOVE_DEVICE);
+        FinishRemoval(*this, node);
+        return;
+    }
     SendPnp(node, IRP_MN_SURPRISE_REMOVAL);
     state_->interfaces.DisableAllOf(node->pdo);
     {
