@@ -3,20 +3,23 @@
 #include "drivers/hid/pelmo98.h"
 #include "drivers/mouse/pelmoxp.h"
 #include "drivers/touch/korvex.h"
+#include "machine/driver_imports.h"
 #include "machine/machine_error.h"
 
 namespace machine {
 
 DriverCatalogue DriverCatalogue::Product() {
     DriverCatalogue catalogue;
-    catalogue.Add("korvex", DriverEntry);
-    catalogue.Add("pelmoxp", MouseDriverEntry);
-    catalogue.Add("pelmo98", HidDriverEntry);
+    catalogue.Add("korvex", DriverEntry, HostImportsOf("korvex"));
+    catalogue.Add("pelmoxp", MouseDriverEntry, HostImportsOf("pelmoxp"));
+    catalogue.Add("pelmo98", HidDriverEntry, HostImportsOf("pelmo98"));
     return catalogue;
 }
 
-void DriverCatalogue::Add(const std::string& service, PDRIVER_INITIALIZE entry) {
+void DriverCatalogue::Add(const std::string& service, PDRIVER_INITIALIZE entry,
+                          std::vector<std::string> imports) {
     entries_[service] = entry;
+    imports_[service] = std::move(imports);
 }
 
 PDRIVER_INITIALIZE DriverCatalogue::Find(const std::string& service) const {
@@ -28,7 +31,7 @@ platform::kernel::Kernel::DriverService DriverCatalogue::Service(const std::stri
     PDRIVER_INITIALIZE entry = Find(service);
     if (entry == nullptr)
         throw MachineError("no driver image for service \"" + service + "\"");
-    return {service, entry};
+    return {service, entry, imports_.at(service)};
 }
 
 } // namespace machine
