@@ -67,6 +67,26 @@ TEST_F(ScreenTest, PulledOutUnderAnOpenPanelOn98IsRemovedAtOnce) {
     ext = nullptr;
 }
 
+// A bus that completes set-power requests at dispatch level is fine on XP
+// and a fault on 98 ("Differences in WDM Versions": 98/Me complete power
+// requests at PASSIVE_LEVEL); the driver's own completions stay passive.
+TEST_F(ScreenTest, PowerCompletedAbovePassiveIsAFaultOnlyOn98) {
+    for (System system : {System::WindowsXP, System::Windows98}) {
+        kernel.SetSystem(system);
+        if (system == System::Windows98) {
+            ExpectViolation("power-irp-completed-above-passive");
+        }
+        if (ext == nullptr) {
+            ASSERT_EQ(Plug(), STATUS_SUCCESS);
+        }
+        Tap().powerAtDispatch = true;
+        ASSERT_EQ(kernel.SetSystemPower(PowerSystemSleeping3), STATUS_SUCCESS);
+        ASSERT_EQ(kernel.SetSystemPower(PowerSystemWorking), STATUS_SUCCESS);
+        Tap().powerAtDispatch = false;
+        EXPECT_FALSE(ext->Stopped);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(EverySystem, SystemsTest,
                          ::testing::Values(System::Windows98, System::Windows2000,
                                            System::WindowsXP));
