@@ -42,7 +42,8 @@ namespace platform::kernel {
 //            pnp-remove-left-device, pnp-notification-at-unload,
 //            pnp-notification-invalid, remove-lock-underflow
 //   power    power-irp-next-not-started (no PoStartNextPowerIrp),
-//            power-irp-sent-with-iocalldriver
+//            power-irp-sent-with-iocalldriver, power-irp-completed-above-passive
+//            (Windows 98 only)
 //   work     workitem-queued-at-unload, workitem-double-queue,
 //            workitem-free-queued, workitem-leak, workitem-invalid
 //   USB      usbd-descriptor-overrun (a configuration descriptor whose
@@ -232,6 +233,13 @@ public:
     // On Windows 98 no surprise removal is sent: the pull-out is a removal.
     void SurpriseRemoveDevice(DeviceNode* node);
     DeviceState StateOf(const DeviceNode* node) const;
+    // Windows does not wait for a notification already on its way when a
+    // driver unregisters (IoUnregisterPlugPlayNotification gives no such
+    // guarantee). Off by default; on, an interface change posted while a
+    // registration was active still reaches its callback after the
+    // unregistration, and the registration's reference keeps the driver
+    // loaded until it has.
+    void SetLateNotifications(bool enable);
     // After a removal, interfaces the device left enabled are disabled, and a
     // function driver with no device objects left is unloaded once nothing
     // references its deleted ones (a later PlugInDevice loads it afresh).

@@ -64,15 +64,24 @@ void CheckInitialized(DeviceNode* node) {
 }
 
 // Unloads the driver unless it still has device objects; waits for the
-// references to its deleted ones to go.
+// references to its deleted ones, and for notifications still on their way
+// to it, to go.
 void UnloadIfUnused(Kernel& kernel, PDRIVER_OBJECT driver) {
     auto& k = K();
+    bool lateNotification;
+    {
+        std::lock_guard lock(k.interfaces.mutex);
+        lateNotification = k.interfaces.LateDeliveryPending(driver);
+    }
     {
         std::lock_guard lock(k.objects.mutex);
         DriverInfo* info = k.objects.FindDriver(driver);
         if (!info || info->unloaded || driver->DeviceObject)
             return;
-        info->unloadPending = false;
+        // The registration's reference on the driver object keeps it.
+        info->unloadPending = lateNotification;
+        if (lateNotification)
+            return;
         for (auto& [object, device] : k.objects.devices) {
             if (device->driver == info && object->ReferenceCount > 0) {
                 info->unloadPending = true;
