@@ -3,6 +3,7 @@
 #include "drivers/hid/pelmo98.h"
 #include "drivers/mouse/pelmoxp.h"
 #include "drivers/touch/korvex.h"
+#include "machine/driver_imports.h"
 #include "machine/machine_error.h"
 #include "platform/input/mouse_class.h"
 
@@ -10,16 +11,18 @@ namespace machine {
 
 DriverCatalogue DriverCatalogue::Product() {
     DriverCatalogue catalogue;
-    catalogue.Add("korvex", DriverEntry);
-    catalogue.Add("pelmoxp", MouseDriverEntry);
-    catalogue.Add("pelmo98", HidDriverEntry);
+    catalogue.Add("korvex", DriverEntry, HostImportsOf("korvex"));
+    catalogue.Add("pelmoxp", MouseDriverEntry, HostImportsOf("pelmoxp"));
+    catalogue.Add("pelmo98", HidDriverEntry, HostImportsOf("pelmo98"));
     // The system's own class filter, whose image every 2000/XP has.
     catalogue.Add("mouclass", platform::input::mouse_class_driver::Entry);
     return catalogue;
 }
 
-void DriverCatalogue::Add(const std::string& service, PDRIVER_INITIALIZE entry) {
+void DriverCatalogue::Add(const std::string& service, PDRIVER_INITIALIZE entry,
+                          std::vector<std::string> imports) {
     entries_[service] = entry;
+    imports_[service] = std::move(imports);
 }
 
 PDRIVER_INITIALIZE DriverCatalogue::Find(const std::string& service) const {
@@ -31,7 +34,7 @@ platform::kernel::Kernel::DriverService DriverCatalogue::Service(const std::stri
     PDRIVER_INITIALIZE entry = Find(service);
     if (entry == nullptr)
         throw MachineError("no driver image for service \"" + service + "\"");
-    return {service, entry};
+    return {service, entry, imports_.at(service)};
 }
 
 } // namespace machine

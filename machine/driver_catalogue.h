@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace machine {
 
@@ -17,7 +18,10 @@ public:
     // korvex and pelmoxp, under their service names.
     static DriverCatalogue Product();
 
-    void Add(const std::string& service, PDRIVER_INITIALIZE entry);
+    // imports: the kernel routines the image imports; a system lacking one
+    // refuses to load it.
+    void Add(const std::string& service, PDRIVER_INITIALIZE entry,
+             std::vector<std::string> imports = {});
     // nullptr when no image of that name exists.
     PDRIVER_INITIALIZE Find(const std::string& service) const;
     // The service with its entry; throws MachineError when it is missing.
@@ -25,6 +29,7 @@ public:
 
 private:
     std::map<std::string, PDRIVER_INITIALIZE> entries_;
+    std::map<std::string, std::vector<std::string>> imports_;
 };
 
 } // namespace machine

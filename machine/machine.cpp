@@ -191,6 +191,18 @@ void Machine::TakeExitWindowsRequest() {
     }
 }
 
+static platform::kernel::Kernel::System KernelSystemOf(platform::win32::OsKind os) {
+    using System = platform::kernel::Kernel::System;
+    switch (os) {
+    case platform::win32::OsKind::Windows98:
+        return System::Windows98;
+    case platform::win32::OsKind::Windows2000:
+        return System::Windows2000;
+    default:
+        return System::WindowsXP;
+    }
+}
+
 ULONG UsbdiVersionOf(const MachineConfig& config) {
     if (config.usbdiVersion != 0)
         return config.usbdiVersion;
@@ -209,6 +221,7 @@ void Machine::Boot() {
         return;
     if (shutDown_)
         throw MachineError("the machine has been shut down");
+    kernel_->SetSystem(KernelSystemOf(config_.os));
     input_ = InputStack::For(config_.os, config_.screenWidth, config_.screenHeight);
     platform::usb::SetUsbdiVersion(UsbdiVersionOf(config_));
     booted_ = true;

@@ -13,6 +13,7 @@ extern "C" NTSTATUS NTAPI HidDriverEntry(PDRIVER_OBJECT DriverObject,
     DriverObject->MajorFunction[IRP_MJ_POWER] = BridgeDispatchPower;
     DriverObject->DriverExtension->AddDevice = BridgeAddDevice;
     DriverObject->DriverUnload = BridgeUnload;
+    InitializeTouchLinkDriver(BridgeLinkClient.Driver, BRIDGE_POOL_TAG);
 
     HID_MINIDRIVER_REGISTRATION registration;
     RtlZeroMemory(&registration, sizeof(registration));
@@ -61,6 +62,7 @@ NTSTATUS NTAPI BridgeAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT Funct
 
 VOID NTAPI BridgeUnload(PDRIVER_OBJECT DriverObject) {
     UNREFERENCED_PARAMETER(DriverObject);
+    ReleaseTouchLinkDriver(BridgeLinkClient.Driver);
 }
 
 NTSTATUS NTAPI BridgeCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {

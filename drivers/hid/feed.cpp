@@ -5,7 +5,9 @@
 
 static TOUCH_POINT_ROUTINE DeliverPointAsReport;
 
-const TOUCH_LINK_CLIENT BridgeLinkClient = {DeliverPointAsReport, BRIDGE_CONNECT_PAUSE};
+static TOUCH_LINK_DRIVER BridgeLinkDriver;
+const TOUCH_LINK_CLIENT BridgeLinkClient = {DeliverPointAsReport, BRIDGE_CONNECT_PAUSE,
+                                            &BridgeLinkDriver};
 
 // IRQL <= DISPATCH_LEVEL, in the completion of the link's read.
 static VOID DeliverPointAsReport(PTOUCH_LINK Link, UCHAR Button, USHORT X, USHORT Y) {

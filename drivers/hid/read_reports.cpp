@@ -65,7 +65,7 @@ NTSTATUS ReadReport(PBRIDGE_DEVICE_EXTENSION Extension, PIRP Irp) {
     if (Irp->Cancel && IoSetCancelRoutine(Irp, NULL) != NULL) {
         // Cancelled before it could be held.
         KeReleaseSpinLock(&Extension->FeedLock, oldIrql);
-        ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
+        ExFreePool(held);
         return CompleteWithStatus(Irp, STATUS_CANCELLED);
     }
     // If the cancel routine is already running, it waits for FeedLock and
@@ -85,7 +85,7 @@ static VOID NTAPI CancelHeldRead(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     KeAcquireSpinLock(&extension->FeedLock, &oldIrql);
     RemoveEntryList(&held->Links);
     KeReleaseSpinLock(&extension->FeedLock, oldIrql);
-    ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
+    ExFreePool(held);
     Irp->IoStatus.Information = 0;
     CompleteWithStatus(Irp, STATUS_CANCELLED);
 }
@@ -110,7 +110,7 @@ VOID CompleteOnePendingRead(PBRIDGE_DEVICE_EXTENSION Extension) {
     }
     WriteReport(held->Irp, &point);
     CompleteWithStatus(held->Irp, STATUS_SUCCESS);
-    ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
+    ExFreePool(held);
 }
 
 VOID FlushPendingReads(PBRIDGE_DEVICE_EXTENSION Extension) {
@@ -123,6 +123,6 @@ VOID FlushPendingReads(PBRIDGE_DEVICE_EXTENSION Extension) {
             return;
         }
         CompleteWithStatus(held->Irp, STATUS_NO_SUCH_DEVICE);
-        ExFreePoolWithTag(held, BRIDGE_POOL_TAG);
+        ExFreePool(held);
     }
 }

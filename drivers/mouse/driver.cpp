@@ -9,6 +9,7 @@ extern "C" NTSTATUS NTAPI MouseDriverEntry(PDRIVER_OBJECT DriverObject,
                                            PUNICODE_STRING RegistryPath) {
     UNREFERENCED_PARAMETER(RegistryPath);
     PreviousButtons = 0;
+    InitializeTouchLinkDriver(MouseLinkClient.Driver, MOUSE_POOL_TAG);
     DriverObject->MajorFunction[IRP_MJ_CREATE] = MouseCreateClose;
     DriverObject->MajorFunction[IRP_MJ_CLOSE] = MouseCreateClose;
     DriverObject->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = MouseInternalDeviceControl;
@@ -68,6 +69,7 @@ NTSTATUS NTAPI MouseAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT Physic
 
 VOID NTAPI MouseUnload(PDRIVER_OBJECT DriverObject) {
     UNREFERENCED_PARAMETER(DriverObject);
+    ReleaseTouchLinkDriver(MouseLinkClient.Driver);
 }
 
 NTSTATUS NTAPI MouseCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {

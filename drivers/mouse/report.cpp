@@ -3,7 +3,8 @@
 
 static TOUCH_POINT_ROUTINE DeliverPointAsPacket;
 
-const TOUCH_LINK_CLIENT MouseLinkClient = {DeliverPointAsPacket, 0};
+static TOUCH_LINK_DRIVER MouseLinkDriver;
+const TOUCH_LINK_CLIENT MouseLinkClient = {DeliverPointAsPacket, 0, &MouseLinkDriver};
 
 static VOID DeliverPointAsPacket(PTOUCH_LINK Link, UCHAR Button, USHORT X, USHORT Y) {
     ReportPoint(CONTAINING_RECORD(Link, MOUSE_DEVICE_EXTENSION, Link), Button, X, Y);

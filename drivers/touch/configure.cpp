@@ -6,27 +6,47 @@
 #define PROBE_BUFFER_BYTES 25     // first configuration descriptor read
 #define DESCRIPTOR_SLACK_BYTES 16 // beyond wTotalLength in the second read
 #define CLASS_REQUEST_GET_IDLE 2
+#define LOWER_CALL_TIMEOUT (-12000000LL) // 1.2 s, relative
+
+static IO_COMPLETION_ROUTINE SignalLowerCallDone;
+
+// The request is ours: the I/O manager stops here, so it stays valid for a
+// cancel until CallLowerSynchronously frees it.
+static NTSTATUS NTAPI SignalLowerCallDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    UNREFERENCED_PARAMETER(Irp);
+    KeSetEvent((PKEVENT)Context, IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
 
 NTSTATUS CallLowerSynchronously(PTOUCH_DEVICE_EXTENSION Extension, ULONG IoControlCode,
                                 PVOID Argument1, PVOID Argument2) {
-    KEVENT done;
-    IO_STATUS_BLOCK ioStatus;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    // The I/O manager owns and frees this request; it sets done when it ends.
-    PIRP irp = IoBuildDeviceIoControlRequest(IoControlCode, Extension->LowerDeviceObject, NULL, 0,
-                                             NULL, 0, TRUE, &done, &ioStatus);
+    PIRP irp = IoAllocateIrp(Extension->LowerDeviceObject->StackSize, FALSE);
     if (irp == NULL) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    next->Parameters.DeviceIoControl.IoControlCode = IoControlCode;
     next->Parameters.Others.Argument1 = Argument1;
     next->Parameters.Others.Argument2 = Argument2;
+    IoSetCompletionRoutine(irp, SignalLowerCallDone, &done, TRUE, TRUE, TRUE);
 
-    NTSTATUS status = IoCallDriver(Extension->LowerDeviceObject, irp);
-    if (status == STATUS_PENDING) {
+    IoCallDriver(Extension->LowerDeviceObject, irp);
+    // Bounded: a hub that never answers must not hold up a stop or a sleep.
+    // After the cancel the lower driver must give the request back.
+    LARGE_INTEGER timeout;
+    timeout.QuadPart = LOWER_CALL_TIMEOUT;
+    BOOLEAN timedOut = FALSE;
+    if (KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, &timeout) == STATUS_TIMEOUT) {
+        timedOut = TRUE;
+        IoCancelIrp(irp);
         KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, NULL);
-        status = ioStatus.Status;
     }
+    const NTSTATUS status = timedOut ? STATUS_IO_TIMEOUT : irp->IoStatus.Status;
+    IoFreeIrp(irp);
     return status;
 }
 
@@ -75,7 +95,7 @@ static PURB AllocateUrb(USHORT Size) {
 }
 
 static VOID FreePool(PVOID Block) {
-    ExFreePoolWithTag(Block, TOUCH_POOL_TAG);
+    ExFreePool(Block);
 }
 
 // One GET_DESCRIPTOR from the device into Buffer. STATUS_UNSUCCESSFUL when
@@ -135,7 +155,7 @@ static NTSTATUS SelectFirstInterface(PTOUCH_DEVICE_EXTENSION Extension,
     list[0].Interface = NULL;
     list[1].InterfaceDescriptor = NULL;
     list[1].Interface = NULL;
-    // Allocated by USBD, so freed untagged.
+    // Allocated by USBD.
     PURB urb = USBD_CreateConfigurationRequestEx(Configuration, list);
     if (urb == NULL) {
         return STATUS_INSUFFICIENT_RESOURCES;
@@ -170,8 +190,18 @@ static NTSTATUS SelectConfiguration(PTOUCH_DEVICE_EXTENSION Extension) {
     ULONG received = 0;
     status = GetDescriptor(Extension, USB_CONFIGURATION_DESCRIPTOR_TYPE, configuration, totalLength,
                            &received);
+    if (NT_SUCCESS(status) && received < sizeof(USB_CONFIGURATION_DESCRIPTOR)) {
+        status = STATUS_UNSUCCESSFUL;
+    }
     if (NT_SUCCESS(status)) {
-        status = SelectFirstInterface(Extension, configuration, totalLength);
+        // USBD walks the descriptor by its own wTotalLength: a device that
+        // announces more the second time must not send it past the bytes
+        // this buffer holds.
+        const USHORT held = (USHORT)(received < totalLength ? received : totalLength);
+        if (configuration->wTotalLength > held) {
+            configuration->wTotalLength = held;
+        }
+        status = SelectFirstInterface(Extension, configuration, held);
     }
     FreePool(configuration);
     return status;

@@ -59,7 +59,7 @@ static PIRP RemoveOldestRead(VOID) {
     PTOUCH_PENDING_READ node =
         CONTAINING_RECORD(RemoveHeadList(&PendingPointReads), TOUCH_PENDING_READ, Link);
     PIRP irp = node->Irp;
-    ExFreePoolWithTag(node, TOUCH_POOL_TAG);
+    ExFreePool(node);
     return irp;
 }
 
@@ -119,7 +119,7 @@ static NTSTATUS ReadPoint(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
         return STATUS_PENDING; // ServePendingRead or CancelPendingReads completes it
     }
     if (node != NULL) {
-        ExFreePoolWithTag(node, TOUCH_POOL_TAG);
+        ExFreePool(node);
     }
     if (!havePoint) {
         return CompleteRequest(Irp, STATUS_NO_MEMORY, 0);
@@ -135,8 +135,8 @@ static NTSTATUS RunCommand(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
         // Announce the interface again: an input driver that started after
         // us gets an arrival and connects.
         CancelPendingReads();
-        IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
-        IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
+        SetTouchInterface(Extension, FALSE);
+        SetTouchInterface(Extension, TRUE);
     }
 
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
@@ -189,14 +189,29 @@ NTSTATUS NTAPI TouchCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     return CompleteRequest(Irp, STATUS_SUCCESS, 0);
 }
 
+static VOID LeaveControlRequest(PTOUCH_DEVICE_EXTENSION Extension) {
+    if (InterlockedDecrement(&Extension->ControlRequests) == 0) {
+        KeSetEvent(&Extension->ControlIdleEvent, IO_NO_INCREMENT, FALSE);
+    }
+}
+
+VOID WaitForControlRequests(PTOUCH_DEVICE_EXTENSION Extension) {
+    Extension->Gone = TRUE;
+    LeaveControlRequest(Extension);
+    KeWaitForSingleObject(&Extension->ControlIdleEvent, Executive, KernelMode, FALSE, NULL);
+}
+
 // The control panel's requests, at passive level. Always completed here.
-// Once the screen is pulled out they fail: the removal waits for the
-// program's handle, and the program must see the screen gone meanwhile.
+// Once the screen is pulled out they fail: on 2000 and XP the removal waits
+// for the program's handle, on 98 it comes at once, and either way the
+// program must see the screen gone.
 NTSTATUS NTAPI TouchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PTOUCH_DEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     NTSTATUS status;
     Irp->IoStatus.Information = 0;
-    if (extension->SurpriseRemoved) {
+    InterlockedIncrement(&extension->ControlRequests);
+    if (extension->Gone) {
+        LeaveControlRequest(extension);
         return CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
     }
     switch (IoGetCurrentIrpStackLocation(Irp)->Parameters.DeviceIoControl.IoControlCode) {
@@ -210,6 +225,7 @@ NTSTATUS NTAPI TouchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         status = STATUS_INVALID_PARAMETER;
         break;
     }
+    LeaveControlRequest(extension);
     Irp->IoStatus.Status = status;
     IoCompleteRequest(Irp, IO_NO_INCREMENT);
     return status;

@@ -50,6 +50,8 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
 static VOID SetInitialState(PTOUCH_DEVICE_EXTENSION Extension) {
     // Zeroed before: tables, queue, anchor, flags other than Stopped, handles.
     Extension->Stopped = TRUE;
+    Extension->ControlRequests = 1;
+    KeInitializeEvent(&Extension->ControlIdleEvent, NotificationEvent, FALSE);
     Extension->doneMode = 1;
     Extension->ReadLength = TOUCH_REPORT_LENGTH;
     Extension->DevicePowerState = PowerDeviceD0;
@@ -109,7 +111,7 @@ NTSTATUS NTAPI TouchAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT Physic
 
 VOID DeleteTouchDevice(PTOUCH_DEVICE_EXTENSION Extension) {
     if (Extension->ReadUrb != NULL) {
-        ExFreePoolWithTag(Extension->ReadUrb, TOUCH_POOL_TAG);
+        ExFreePool(Extension->ReadUrb);
         Extension->ReadUrb = NULL;
     }
     if (Extension->InterfaceName.Buffer != NULL) {
@@ -133,7 +135,7 @@ VOID NTAPI TouchUnload(PDRIVER_OBJECT DriverObject) {
     PUNICODE_STRING copy =
         (PUNICODE_STRING)IoGetDriverObjectExtension(DriverObject, TOUCH_REGISTRY_PATH_ID);
     if (copy != NULL && copy->Buffer != NULL) {
-        ExFreePoolWithTag(copy->Buffer, TOUCH_POOL_TAG);
+        ExFreePool(copy->Buffer);
         copy->Buffer = NULL;
         copy->Length = 0;
         copy->MaximumLength = 0;

@@ -49,7 +49,7 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     UCHAR ReportBuffer[TOUCH_REPORT_LENGTH];
     ULONG ReadLength;
     PIRP ReadIrp;
-    PIRP ResetIrp;
+    PIRP ResetIrp; // the port reset below us, under ReaderLock
     ULONG PortStatus;
     KEVENT ReadDoneEvent; // not signalled while a read is in flight
     BOOLEAN Stopped;
@@ -58,10 +58,12 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     // completion never re-arms after a stop and the stop path knows what is
     // still with the lower driver.
     KSPIN_LOCK ReaderLock;
-    BOOLEAN ReadInFlight;          // ReadIrp (allocated once, reused) is below us
-    BOOLEAN RecoveryInFlight;      // a port reset or the work after it is pending
-    KEVENT RecoveryDoneEvent;      // notification; signalled while no recovery runs
-    PIO_WORKITEM RecoveryWorkItem; // allocated at the first data error
+    BOOLEAN ReadInFlight;             // ReadIrp (allocated once, reused) is below us
+    BOOLEAN RecoveryInFlight;         // a port reset or the work after it is pending
+    KEVENT RecoveryDoneEvent;         // notification; signalled while no recovery runs
+    WORK_QUEUE_ITEM RecoveryWorkItem; // one recovery step queued at a time
+    // The interface as this driver last set it (start, stop, a command).
+    BOOLEAN InterfaceEnabled;
 
     // Lifecycle (driver.cpp).
     PDEVICE_OBJECT PhysicalDeviceObject;
@@ -69,9 +71,15 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     PDRIVER_OBJECT DriverObject;
     UNICODE_STRING InterfaceName; // from IoRegisterDeviceInterface; empty when not registered
     DEVICE_POWER_STATE DevicePowerState;
-    // Set by the surprise removal: the control panel's requests fail from
-    // then on, so that a program holding the device open learns it is gone.
-    BOOLEAN SurpriseRemoved;
+    // Set by the surprise removal, or on Windows 98 (no surprise removal)
+    // by the removal itself: the control panel's requests fail from then on,
+    // so that a program holding the device open learns it is gone.
+    BOOLEAN Gone;
+    // Control requests in progress, plus one for the device itself; 98
+    // removes the device while a program may be in the middle of one, so the
+    // removal drops its one and waits for ControlIdleEvent.
+    volatile LONG ControlRequests;
+    KEVENT ControlIdleEvent;
 } TOUCH_DEVICE_EXTENSION, *PTOUCH_DEVICE_EXTENSION;
 
 // Driver-wide state, (re)initialised by DriverEntry.
@@ -97,8 +105,11 @@ VOID DeleteTouchDevice(PTOUCH_DEVICE_EXTENSION Extension);
 // the Plug and Play and power paths.
 NTSTATUS StartReader(PTOUCH_DEVICE_EXTENSION Extension);
 VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension);
-// At removal, after StopReader: frees the read request and the work item.
+// At removal, after StopReader: waits for what outlived the stop's limits,
+// then frees the read request.
 VOID ReleaseReader(PTOUCH_DEVICE_EXTENSION Extension);
+// Switches the device interface and remembers its state.
+VOID SetTouchInterface(PTOUCH_DEVICE_EXTENSION Extension, BOOLEAN Enable);
 
 // configure.cpp: passive level; each waits for the lower driver.
 NTSTATUS CallLowerSynchronously(PTOUCH_DEVICE_EXTENSION Extension, ULONG IoControlCode,
@@ -133,6 +144,8 @@ VOID ReleaseTouchLock(KIRQL OldIrql);
 DRIVER_DISPATCH TouchCreateClose;
 DRIVER_DISPATCH TouchDeviceControl;
 DRIVER_DISPATCH TouchInternalDeviceControl;
+// At removal: no control request runs after this returns.
+VOID WaitForControlRequests(PTOUCH_DEVICE_EXTENSION Extension);
 // Completes the oldest held read with the oldest point. IRQL <= DISPATCH_LEVEL.
 VOID ServePendingRead(PTOUCH_DEVICE_EXTENSION Extension);
 // Completes every held read with STATUS_CANCELLED. IRQL <= DISPATCH_LEVEL.

@@ -47,6 +47,7 @@ static NTSTATUS StartDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
 // unconfigured while the port still serves it, which also ends a transfer
 // that outlived the stop's limit, so that ReleaseReader gets it back.
 static NTSTATUS RemoveDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
+    WaitForControlRequests(Extension);
     StopReader(Extension);
     UnconfigureDevice(Extension);
     ReleaseReader(Extension);
@@ -75,7 +76,7 @@ NTSTATUS NTAPI TouchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     case IRP_MN_REMOVE_DEVICE:
         return RemoveDevice(extension, Irp);
     case IRP_MN_SURPRISE_REMOVAL:
-        extension->SurpriseRemoved = TRUE;
+        extension->Gone = TRUE;
         StopReader(extension);
         Irp->IoStatus.Status = STATUS_SUCCESS;
         return PassDown(extension, Irp);

@@ -1,21 +1,27 @@
 // The interrupt reader: one 8-byte transfer kept outstanding on the selected
 // pipe, re-armed from its completion, and port recovery after data errors.
 //
-// Ownership: the read request is allocated once and reused for every read
-// of the device's life; ReleaseReader frees it at removal. Reset requests are
-// allocated per reset and freed by ResetComplete. ReaderLock makes "stopped"
-// and "in flight" one decision, so a completion never re-arms after
-// StopReader and StopReader never returns while a read or a recovery can
-// still touch the device.
+// Ownership: the read request is allocated once and re-initialised for every
+// read of the device's life (IoInitializeIrp: Windows 98 has no IoReuseIrp);
+// ReleaseReader frees it at removal. Reset requests are allocated per reset
+// and freed by ResetComplete. ReaderLock makes "stopped" and "in flight" one
+// decision, so a completion never re-arms after StopReader. Each in-flight
+// flag is cleared and its event set in one acquisition of the lock: whoever
+// sees the flag clear knows the completion no longer touches the device.
+//
+// Recovery runs from an executive work item embedded in the extension (98
+// has no IoAllocateWorkItem). Such an item holds no reference on the device,
+// so removal waits for RecoveryDoneEvent, which each step sets last.
 #include "drivers/touch/korvex.h"
 
 #define STOP_PAUSE (-1000000LL)         // 100 ms, relative
 #define READ_DONE_TIMEOUT (-12000000LL) // 1.2 s, relative
+#define RECOVERY_TIMEOUT (-12000000LL)  // 1.2 s, relative
 
 static IO_COMPLETION_ROUTINE ReadComplete;
 static IO_COMPLETION_ROUTINE ResetComplete;
-static IO_WORKITEM_ROUTINE ResetWorker;
-static IO_WORKITEM_ROUTINE ResumeWorker;
+static WORKER_THREAD_ROUTINE ResetWorker;
+static WORKER_THREAD_ROUTINE ResumeWorker;
 
 static KIRQL AcquireReaderLock(PTOUCH_DEVICE_EXTENSION Extension) {
     KIRQL oldIrql;
@@ -41,7 +47,8 @@ static VOID ArmReadLocked(PTOUCH_DEVICE_EXTENSION Extension) {
         USBD_TRANSFER_DIRECTION_IN | USBD_SHORT_TRANSFER_OK, NULL);
 
     PIRP irp = Extension->ReadIrp;
-    IoReuseIrp(irp, STATUS_NOT_SUPPORTED);
+    const CCHAR stackSize = LowerStackSize(Extension);
+    IoInitializeIrp(irp, (USHORT)IoSizeOfIrp(stackSize), stackSize);
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
     next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
     next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
@@ -85,8 +92,8 @@ static VOID BeginRecoveryLocked(PTOUCH_DEVICE_EXTENSION Extension) {
 static VOID EndRecovery(PTOUCH_DEVICE_EXTENSION Extension) {
     KIRQL oldIrql = AcquireReaderLock(Extension);
     Extension->RecoveryInFlight = FALSE;
-    ReleaseReaderLock(Extension, oldIrql);
     KeSetEvent(&Extension->RecoveryDoneEvent, IO_NO_INCREMENT, FALSE);
+    ReleaseReaderLock(Extension, oldIrql);
 }
 
 static BOOLEAN IsStopped(PTOUCH_DEVICE_EXTENSION Extension) {
@@ -96,10 +103,11 @@ static BOOLEAN IsStopped(PTOUCH_DEVICE_EXTENSION Extension) {
     return stopped;
 }
 
-// IRQL <= DISPATCH_LEVEL, recovery in flight. The work item was allocated
-// when the recovery began.
-static VOID QueueRecoveryStep(PTOUCH_DEVICE_EXTENSION Extension, PIO_WORKITEM_ROUTINE Step) {
-    IoQueueWorkItem(Extension->RecoveryWorkItem, Step, DelayedWorkQueue, Extension);
+// IRQL <= DISPATCH_LEVEL, recovery in flight. One step is queued at a time,
+// so the one item is never queued twice.
+static VOID QueueRecoveryStep(PTOUCH_DEVICE_EXTENSION Extension, PWORKER_THREAD_ROUTINE Step) {
+    ExInitializeWorkItem(&Extension->RecoveryWorkItem, Step, Extension);
+    ExQueueWorkItem(&Extension->RecoveryWorkItem, DelayedWorkQueue);
 }
 
 // Runs at dispatch level or below, in the lower driver's completion context.
@@ -110,15 +118,11 @@ static NTSTATUS NTAPI ReadComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID 
     const NTSTATUS status = Irp->IoStatus.Status;
     const BOOLEAN decode = (status == STATUS_SUCCESS);
     const BOOLEAN rearm = decode || status == STATUS_IO_TIMEOUT;
-    BOOLEAN reset = (status == STATUS_DEVICE_DATA_ERROR);
+    const BOOLEAN reset = (status == STATUS_DEVICE_DATA_ERROR);
 
     // Before the re-arm: the next transfer writes the same buffer.
     if (decode) {
         DecodeReport(extension, extension->ReportBuffer);
-    }
-    if (reset && extension->RecoveryWorkItem == NULL) {
-        extension->RecoveryWorkItem = IoAllocateWorkItem(extension->DeviceObject);
-        reset = (extension->RecoveryWorkItem != NULL); // else recovery ends here: idle
     }
 
     BOOLEAN rearmed = FALSE;
@@ -134,15 +138,17 @@ static NTSTATUS NTAPI ReadComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID 
             recovering = TRUE;
         }
     }
+    // The recovery keeps the stop path waiting on its own event, so the read
+    // may be reported done first.
+    if (!rearmed) {
+        KeSetEvent(&extension->ReadDoneEvent, IO_NO_INCREMENT, FALSE);
+    }
     ReleaseReaderLock(extension, oldIrql);
 
     if (rearmed) {
         IoCallDriver(extension->LowerDeviceObject, Irp);
         return STATUS_MORE_PROCESSING_REQUIRED;
     }
-    // The recovery keeps the stop path waiting on its own event, so the read
-    // may be reported done first.
-    KeSetEvent(&extension->ReadDoneEvent, IO_NO_INCREMENT, FALSE);
     if (recovering) {
         // Hubs take a port reset only at passive level.
         QueueRecoveryStep(extension, ResetWorker);
@@ -159,7 +165,6 @@ static VOID ResetPort(PTOUCH_DEVICE_EXTENSION Extension) {
         EndRecovery(Extension);
         return;
     }
-    Extension->ResetIrp = irp;
     Extension->PortStatus = 0;
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
     next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
@@ -167,6 +172,9 @@ static VOID ResetPort(PTOUCH_DEVICE_EXTENSION Extension) {
     next->Parameters.Others.Argument1 = &Extension->PortStatus;
     next->Parameters.Others.Argument2 = NULL;
     IoSetCompletionRoutine(irp, ResetComplete, Extension, TRUE, TRUE, TRUE);
+    KIRQL oldIrql = AcquireReaderLock(Extension);
+    Extension->ResetIrp = irp;
+    ReleaseReaderLock(Extension, oldIrql);
     IoCallDriver(Extension->LowerDeviceObject, irp);
 }
 
@@ -177,8 +185,11 @@ static NTSTATUS NTAPI ResetComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID
     UNREFERENCED_PARAMETER(DeviceObject);
     PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
     const NTSTATUS status = Irp->IoStatus.Status;
-    IoFreeIrp(Irp);
+    // Under the lock, so that the stop path never cancels a freed request.
+    KIRQL oldIrql = AcquireReaderLock(extension);
     extension->ResetIrp = NULL;
+    ReleaseReaderLock(extension, oldIrql);
+    IoFreeIrp(Irp);
 
     if (IsStopped(extension)) {
         EndRecovery(extension);
@@ -194,8 +205,7 @@ static NTSTATUS NTAPI ResetComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID
 
 // Work item, passive level. Nothing may touch the extension after the reset
 // is sent: its completion may already have queued the next step.
-static VOID NTAPI ResetWorker(PDEVICE_OBJECT DeviceObject, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
+static VOID NTAPI ResetWorker(PVOID Context) {
     PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
     if (IsStopped(extension)) {
         EndRecovery(extension);
@@ -206,8 +216,7 @@ static VOID NTAPI ResetWorker(PDEVICE_OBJECT DeviceObject, PVOID Context) {
 
 // Work item, passive level, after a good reset: reading resumes if the port
 // looks right, else the reader is idle. SubmitRead refuses after a stop.
-static VOID NTAPI ResumeWorker(PDEVICE_OBJECT DeviceObject, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
+static VOID NTAPI ResumeWorker(PVOID Context) {
     PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
     if (!IsStopped(extension) && NT_SUCCESS(CheckPort(extension))) {
         SubmitRead(extension);
@@ -235,17 +244,21 @@ NTSTATUS StartReader(PTOUCH_DEVICE_EXTENSION Extension) {
 
     LoadSettings(Extension);
     SubmitRead(Extension);
-    IoSetDeviceInterfaceState(&Extension->InterfaceName, TRUE);
+    SetTouchInterface(Extension, TRUE);
     return STATUS_SUCCESS;
 }
 
-VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension) {
-    if (Extension->Stopped) {
-        return;
-    }
-    InterlockedDecrement(&Extension->StartCount);
-    CancelPendingReads();
+VOID SetTouchInterface(PTOUCH_DEVICE_EXTENSION Extension, BOOLEAN Enable) {
+    Extension->InterfaceEnabled = Enable;
+    IoSetDeviceInterfaceState(&Extension->InterfaceName, Enable);
+}
 
+// Stops a running reader: no re-arm after this, the read cancelled and
+// waited for, the recovery waited for. Each wait is bounded so that a lower
+// driver that never answers cannot hold up a system sleep; ReleaseReader
+// waits for whatever outlived the limits before the device goes.
+static VOID StopRunningReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    InterlockedDecrement(&Extension->StartCount);
     KIRQL oldIrql = AcquireReaderLock(Extension);
     Extension->Stopped = TRUE;
     ReleaseReaderLock(Extension, oldIrql);
@@ -258,40 +271,61 @@ VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension) {
     oldIrql = AcquireReaderLock(Extension);
     BOOLEAN reading = Extension->ReadInFlight;
     BOOLEAN recovering = Extension->RecoveryInFlight;
+    PIRP resetIrp = Extension->ResetIrp;
     ReleaseReaderLock(Extension, oldIrql);
 
+    LARGE_INTEGER timeout;
     if (reading) {
         // Cancelling a request that has just completed only sets its Cancel
         // flag: it is never freed before removal. Whether or not the cancel
         // found a cancel routine, the completion is still to come.
         IoCancelIrp(Extension->ReadIrp);
-        LARGE_INTEGER timeout;
         timeout.QuadPart = READ_DONE_TIMEOUT;
         KeWaitForSingleObject(&Extension->ReadDoneEvent, Executive, KernelMode, FALSE, &timeout);
     }
     if (recovering) {
-        // A port reset is short; its completion and work item must be done
-        // before the device may go.
-        KeWaitForSingleObject(&Extension->RecoveryDoneEvent, Executive, KernelMode, FALSE, NULL);
+        if (resetIrp != NULL) {
+            // Freed only by its completion, which ends under the lock.
+            oldIrql = AcquireReaderLock(Extension);
+            if (Extension->ResetIrp == resetIrp) {
+                IoCancelIrp(resetIrp);
+            }
+            ReleaseReaderLock(Extension, oldIrql);
+        }
+        timeout.QuadPart = RECOVERY_TIMEOUT;
+        KeWaitForSingleObject(&Extension->RecoveryDoneEvent, Executive, KernelMode, FALSE,
+                              &timeout);
     }
-    IoSetDeviceInterfaceState(&Extension->InterfaceName, FALSE);
+}
+
+VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    // Held point reads and the interface are given back whatever the
+    // reader's state: a control command switches the interface on even for
+    // a screen whose start failed.
+    CancelPendingReads();
+    if (!Extension->Stopped) {
+        StopRunningReader(Extension);
+    }
+    if (Extension->InterfaceEnabled) {
+        SetTouchInterface(Extension, FALSE);
+    }
 }
 
 VOID ReleaseReader(PTOUCH_DEVICE_EXTENSION Extension) {
     KIRQL oldIrql = AcquireReaderLock(Extension);
     BOOLEAN reading = Extension->ReadInFlight;
+    BOOLEAN recovering = Extension->RecoveryInFlight;
     ReleaseReaderLock(Extension, oldIrql);
+    // What outlived StopReader's limits is still below us or queued: the
+    // request and the extension cannot go before it is back.
     if (reading) {
-        // A read that outlived StopReader's limit is still below us: the
-        // request cannot be freed before it is back.
         KeWaitForSingleObject(&Extension->ReadDoneEvent, Executive, KernelMode, FALSE, NULL);
+    }
+    if (recovering) {
+        KeWaitForSingleObject(&Extension->RecoveryDoneEvent, Executive, KernelMode, FALSE, NULL);
     }
     if (Extension->ReadIrp != NULL) {
         IoFreeIrp(Extension->ReadIrp);
         Extension->ReadIrp = NULL;
-    }
-    if (Extension->RecoveryWorkItem != NULL) {
-        IoFreeWorkItem(Extension->RecoveryWorkItem);
-        Extension->RecoveryWorkItem = NULL;
     }
 }

@@ -27,7 +27,7 @@ static BOOLEAN BuildKeyPath(PUNICODE_STRING Path, PCUNICODE_STRING Prefix, PCWST
         NT_SUCCESS(RtlAppendUnicodeToString(Path, Suffix))) {
         return TRUE;
     }
-    ExFreePoolWithTag(Path->Buffer, TOUCH_POOL_TAG);
+    ExFreePool(Path->Buffer);
     Path->Buffer = NULL;
     return FALSE;
 }
@@ -44,7 +44,7 @@ static BOOLEAN BuildBackupKeyPath(PTOUCH_DEVICE_EXTENSION Extension, PUNICODE_ST
 }
 
 static VOID FreeKeyPath(PUNICODE_STRING Path) {
-    ExFreePoolWithTag(Path->Buffer, TOUCH_POOL_TAG);
+    ExFreePool(Path->Buffer);
 }
 
 static VOID InitializeKeyAttributes(POBJECT_ATTRIBUTES Attributes, PUNICODE_STRING Path) {
@@ -108,7 +108,7 @@ static NTSTATUS ReadSettingValue(HANDLE Key, PCWSTR Name, PVOID Destination, ULO
             RtlCopyMemory(Destination, data, info->DataLength);
         }
     }
-    ExFreePoolWithTag(info, TOUCH_POOL_TAG);
+    ExFreePool(info);
     return status;
 }
 

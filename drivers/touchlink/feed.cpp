@@ -112,6 +112,8 @@ NTSTATUS RemoveFeed(PTOUCH_LINK Link) {
         IoUnregisterPlugPlayNotification(Link->NotificationEntry);
         Link->NotificationEntry = NULL;
     }
+    // A callback under way may still link: only after it the link is dropped.
+    RetireLinkNotify(Link);
     DisconnectTouchDriver(Link);
     return STATUS_SUCCESS;
 }

@@ -24,22 +24,38 @@ VOID InitializeTouchLink(PTOUCH_LINK Link, const TOUCH_LINK_CLIENT* Client) {
 }
 
 NTSTATUS RegisterTouchNotification(PTOUCH_LINK Link, PDRIVER_OBJECT DriverObject) {
-    return IoRegisterPlugPlayNotification(
+    PTOUCH_LINK_NOTIFY notify = CreateLinkNotify(Link);
+    if (notify == NULL) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    NTSTATUS status = IoRegisterPlugPlayNotification(
         EventCategoryDeviceInterfaceChange, PNPNOTIFY_DEVICE_INTERFACE_INCLUDE_EXISTING_INTERFACES,
-        (PVOID)&GUID_TOUCH_INTERFACE, DriverObject, TouchInterfaceNotification, Link,
+        (PVOID)&GUID_TOUCH_INTERFACE, DriverObject, TouchInterfaceNotification, notify,
         &Link->NotificationEntry);
+    if (!NT_SUCCESS(status)) {
+        Link->NotificationEntry = NULL;
+        FreeLinkNotify(notify);
+        return status;
+    }
+    Link->Notify = notify;
+    return status;
 }
 
 // The symbolic link in the record is not used: the touch driver has one fixed name.
 NTSTATUS NTAPI TouchInterfaceNotification(PVOID NotificationStructure, PVOID Context) {
     PDEVICE_INTERFACE_CHANGE_NOTIFICATION notification =
         (PDEVICE_INTERFACE_CHANGE_NOTIFICATION)NotificationStructure;
-    PTOUCH_LINK link = (PTOUCH_LINK)Context;
+    PTOUCH_LINK_NOTIFY notify = (PTOUCH_LINK_NOTIFY)Context;
+    PTOUCH_LINK link = EnterLinkNotify(notify);
+    if (link == NULL) {
+        return STATUS_SUCCESS; // the link is being removed, or gone
+    }
     if (SameGuid(&notification->Event, &InterfaceArrival)) {
         ConnectTouchDriver(link);
     } else if (SameGuid(&notification->Event, &InterfaceRemoval)) {
         DisconnectTouchDriver(link);
     }
+    LeaveLinkNotify(notify);
     return STATUS_SUCCESS;
 }
 

@@ -17,3 +17,14 @@ VOID WaitForEvent(PKEVENT Event);
 NTSTATUS SendReleaseReads(PDEVICE_OBJECT Target);
 // Passive level: opens the touch driver by its fixed name.
 NTSTATUS OpenTouchDriver(PFILE_OBJECT* FileObject, PDEVICE_OBJECT* DeviceObject);
+// notify.cpp. Passive level unless said otherwise.
+// A context for Link's registration; NULL without pool.
+PTOUCH_LINK_NOTIFY CreateLinkNotify(PTOUCH_LINK Link);
+VOID FreeLinkNotify(PTOUCH_LINK_NOTIFY Notify);
+// The link a callback may use, counted until LeaveLinkNotify; NULL once the
+// link is being removed (nothing to leave then).
+PTOUCH_LINK EnterLinkNotify(PTOUCH_LINK_NOTIFY Notify);
+VOID LeaveLinkNotify(PTOUCH_LINK_NOTIFY Notify);
+// After the unregistration: no callback uses the link once this returns; the
+// context joins the driver's retired ones.
+VOID RetireLinkNotify(PTOUCH_LINK Link);

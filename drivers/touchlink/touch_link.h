@@ -30,6 +30,26 @@
 
 typedef struct _TOUCH_LINK TOUCH_LINK, *PTOUCH_LINK;
 
+// What one driver keeps for all its links: the notification contexts of
+// links already removed. Windows may still deliver a notification after it
+// was unregistered, so a context lives until the driver unloads (the
+// registration keeps the driver loaded while a notification is on its way).
+typedef struct _TOUCH_LINK_DRIVER {
+    KSPIN_LOCK Lock;
+    LIST_ENTRY Retired; // TOUCH_LINK_NOTIFY entries
+    ULONG PoolTag;
+} TOUCH_LINK_DRIVER, *PTOUCH_LINK_DRIVER;
+
+// A link's notification context, outside the device extension: a callback
+// that comes after the removal finds Link NULL instead of freed memory.
+typedef struct _TOUCH_LINK_NOTIFY {
+    LIST_ENTRY Entry; // in the driver's Retired list once the link is removed
+    KSPIN_LOCK Lock;  // guards Link and Callbacks
+    PTOUCH_LINK Link; // NULL once removed
+    LONG Callbacks;   // callbacks under way
+    KEVENT Idle;      // notification: signalled while Callbacks is 0
+} TOUCH_LINK_NOTIFY, *PTOUCH_LINK_NOTIFY;
+
 // Called with each point a read returned, in order, at IRQL <= DISPATCH_LEVEL,
 // one at a time (only one read is ever out).
 typedef VOID TOUCH_POINT_ROUTINE(PTOUCH_LINK Link, UCHAR Button, USHORT X, USHORT Y);
@@ -38,11 +58,13 @@ typedef struct _TOUCH_LINK_CLIENT {
     TOUCH_POINT_ROUTINE* DeliverPoint;
     // Wait after a new link before its first read, in 100-ns units; 0: none.
     LONGLONG ConnectPause;
+    PTOUCH_LINK_DRIVER Driver;
 } TOUCH_LINK_CLIENT, *PTOUCH_LINK_CLIENT;
 
 struct _TOUCH_LINK {
     const TOUCH_LINK_CLIENT* Client;
-    PVOID NotificationEntry; // from IoRegisterPlugPlayNotification, or NULL
+    PVOID NotificationEntry;   // from IoRegisterPlugPlayNotification, or NULL
+    PTOUCH_LINK_NOTIFY Notify; // its context, or NULL
 
     // Lock guards the fields below it up to PointBuffer.
     KSPIN_LOCK Lock;
@@ -61,14 +83,20 @@ struct _TOUCH_LINK {
     UCHAR PointBuffer[TOUCH_LINK_BUFFER_LENGTH];
 };
 
+// DriverEntry and DriverUnload: the driver's retired notification contexts
+// (pool with PoolTag), freed at unload.
+VOID InitializeTouchLinkDriver(PTOUCH_LINK_DRIVER Driver, ULONG PoolTag);
+VOID ReleaseTouchLinkDriver(PTOUCH_LINK_DRIVER Driver);
+
 // Passive level; Link lives in the device extension.
 VOID InitializeTouchLink(PTOUCH_LINK Link, const TOUCH_LINK_CLIENT* Client);
 
 // Passive level. Registers for GUID_TOUCH_INTERFACE including interfaces that
-// exist already; the link is the notification context.
+// exist already, with a TOUCH_LINK_NOTIFY of the link as context.
 NTSTATUS RegisterTouchNotification(PTOUCH_LINK Link, PDRIVER_OBJECT DriverObject);
 
-// Passive level, system worker thread. Always STATUS_SUCCESS.
+// Passive level, system worker thread. Always STATUS_SUCCESS. Does nothing
+// once the link's removal has begun; the removal waits for one under way.
 DRIVER_NOTIFICATION_CALLBACK_ROUTINE TouchInterfaceNotification;
 
 // Passive level. Opens "\DosDevices\vududode" unless linked; reads if started.
@@ -89,5 +117,6 @@ NTSTATUS ReleasePointReads(PTOUCH_LINK Link);
 NTSTATUS StartFeed(PTOUCH_LINK Link);
 // Returns when no read of ours is out any more.
 NTSTATUS StopFeed(PTOUCH_LINK Link);
-// StopFeed, unregister the notification, drop the link.
+// StopFeed, unregister the notification, wait for a callback under way and
+// retire its context, drop the link.
 NTSTATUS RemoveFeed(PTOUCH_LINK Link);

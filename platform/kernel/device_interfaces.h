@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@ struct NotificationRegistration {
     PVOID context = nullptr;
     uint64_t serial = 0; // hears only of changes posted after it registered
     bool active = true;
+    uint64_t unregisteredAt = 0; // the post count when it was unregistered
 };
 
 class DeviceInterfaces {
@@ -50,6 +52,14 @@ public:
     std::map<PDEVICE_OBJECT, int> pdoNumbers; // for PDOs without an instance path
     std::vector<std::unique_ptr<NotificationRegistration>> registrations;
     uint64_t nextSerial = 1;
+    // Interface changes posted and not yet delivered, by post number.
+    uint64_t nextPost = 1;
+    std::multiset<uint64_t> pendingPosts;
+    bool lateDelivery = false;
+
+    // With mutex held: whether a change posted while the driver's now
+    // inactive registration was active may still reach it.
+    bool LateDeliveryPending(PDRIVER_OBJECT driver) const;
 };
 
 // Schedules delivery of an interface change to the matching registrations

@@ -227,6 +227,14 @@ VOID IoCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
         if (ThreadIrql() > DISPATCH_LEVEL)
             findings.Add("irql-invalid",
                          "IoCompleteRequest at IRQL " + std::to_string(ThreadIrql()));
+        // "Differences in WDM Versions": on Windows 98/Me power requests are
+        // completed at PASSIVE_LEVEL.
+        if (k.system == platform::kernel::Kernel::System::Windows98 &&
+            ThreadIrql() != PASSIVE_LEVEL && Irp->CurrentLocation <= Irp->StackCount &&
+            IoGetCurrentIrpStackLocation(Irp)->MajorFunction == IRP_MJ_POWER)
+            findings.Add("power-irp-completed-above-passive",
+                         "IoCompleteRequest(" + DescribeRequest(Irp) + ") at IRQL " +
+                             std::to_string(ThreadIrql()) + " on Windows 98");
         if (Irp->IoStatus.Status == STATUS_PENDING)
             findings.Add("irp-complete-pending-status",
                          "IoCompleteRequest(" + DescribeRequest(Irp) + ") with STATUS_PENDING");

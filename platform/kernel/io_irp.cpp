@@ -25,6 +25,26 @@ bool OwnedByCaller(IrpRecord* record, const char* caller, Findings& findings) {
     return true;
 }
 
+// With the table locked: the record of a request that its driver may free or
+// re-initialise now, or nullptr (reported).
+template <typename Lock>
+IrpRecord* AdmitOwned(Lock& lock, PIRP Irp, const char* caller, Findings& findings) {
+    IrpRecord* record = K().irps.Admit(lock, Irp, caller, findings);
+    return record && OwnedByCaller(record, caller, findings) ? record : nullptr;
+}
+
+// With the table locked: rebuilds a driver's own request for its next use.
+void Reinitialize(IrpRecord* record, PIRP Irp, CCHAR StackSize, NTSTATUS Status) {
+    IrpTable::Initialize(Irp, StackSize);
+    Irp->IoStatus.Status = Status;
+    record->state = IrpState::Idle;
+    record->holder = nullptr;
+    for (auto& location : record->locations) {
+        location.expectPending = 0;
+        location.unwoundGeneration = 0;
+    }
+}
+
 } // namespace
 
 PIRP IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
@@ -36,28 +56,33 @@ PIRP IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
 }
 
 VOID IoFreeIrp(PIRP Irp) {
-    auto& k = K();
     Findings findings;
-    auto lock = k.irps.Lock();
-    IrpRecord* record = k.irps.Admit(lock, Irp, "IoFreeIrp", findings);
-    if (!record || !OwnedByCaller(record, "IoFreeIrp", findings))
-        return;
-    k.irps.Retire(record);
+    auto lock = K().irps.Lock();
+    if (IrpRecord* record = AdmitOwned(lock, Irp, "IoFreeIrp", findings))
+        K().irps.Retire(record);
 }
 
 VOID IoReuseIrp(PIRP Irp, NTSTATUS Status) {
-    auto& k = K();
     Findings findings;
-    auto lock = k.irps.Lock();
-    IrpRecord* record = k.irps.Admit(lock, Irp, "IoReuseIrp", findings);
-    if (!record || !OwnedByCaller(record, "IoReuseIrp", findings))
+    auto lock = K().irps.Lock();
+    if (IrpRecord* record = AdmitOwned(lock, Irp, "IoReuseIrp", findings))
+        Reinitialize(record, Irp, Irp->StackCount, Status);
+}
+
+VOID IoInitializeIrp(PIRP Irp, USHORT PacketSize, CCHAR StackSize) {
+    Findings findings;
+    auto lock = K().irps.Lock();
+    IrpRecord* record = AdmitOwned(lock, Irp, "IoInitializeIrp", findings);
+    if (!record)
         return;
-    IrpTable::Initialize(Irp, Irp->StackCount);
-    Irp->IoStatus.Status = Status;
-    record->state = IrpState::Idle;
-    record->holder = nullptr;
-    for (auto& location : record->locations) {
-        location.expectPending = 0;
-        location.unwoundGeneration = 0;
+    // More locations than the packet was allocated with would write past it.
+    const size_t allocated = record->locations.size() - 2;
+    if (StackSize < 1 || static_cast<size_t>(StackSize) > allocated ||
+        PacketSize < IoSizeOfIrp(StackSize)) {
+        findings.Add("irp-invalid", "IoInitializeIrp(" + DescribeRequest(Irp) + ", " +
+                                        std::to_string(PacketSize) + ", " +
+                                        std::to_string(StackSize) + "): does not fit the packet");
+        return;
     }
+    Reinitialize(record, Irp, StackSize, STATUS_SUCCESS);
 }

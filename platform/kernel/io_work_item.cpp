@@ -11,6 +11,10 @@ void WorkItems::ReportQueued(PDRIVER_OBJECT driver, const std::string& when, Fin
         if (item->queued && (!driver || item->device->DriverObject == driver))
             findings.Add("workitem-queued-at-unload",
                          "a work item of device " + Hex(item->device) + " is still queued " + when);
+    for (auto& [item, owner] : executive)
+        if (!driver || owner == driver)
+            findings.Add("workitem-queued-at-unload",
+                         "executive work item " + Hex(item) + " is still queued " + when);
 }
 
 void WorkItems::ReportLeaks(PDRIVER_OBJECT driver, const std::string& when, Findings& findings) {
@@ -29,7 +33,7 @@ size_t WorkItems::Queued() {
     size_t count = 0;
     for (auto& [handle, item] : items)
         count += item->queued ? 1 : 0;
-    return count;
+    return count + executive.size();
 }
 
 } // namespace platform::kernel::detail

@@ -46,6 +46,11 @@ Kernel& Kernel::Current() {
     return K().owner;
 }
 
+Kernel* Kernel::Active() {
+    Kernel::State* state = detail::gCurrent.load(std::memory_order_acquire);
+    return state ? &state->owner : nullptr;
+}
+
 uint64_t Kernel::Now() const {
     return state_->clock.Now();
 }
@@ -103,6 +108,10 @@ void Kernel::CheckForLeaks() {
 
 void Kernel::SetAllocationFilter(AllocationFilter filter) {
     state_->gate.SetFilter(std::move(filter));
+}
+
+SIZE_T Kernel::PoolBytesFrom(const void* address) const {
+    return state_->pool.BytesFrom(address);
 }
 
 size_t Kernel::OutstandingPoolBlocks(ULONG tag) const {

@@ -42,9 +42,12 @@ namespace platform::kernel {
 //            pnp-remove-left-device, pnp-notification-at-unload,
 //            pnp-notification-invalid, remove-lock-underflow
 //   power    power-irp-next-not-started (no PoStartNextPowerIrp),
-//            power-irp-sent-with-iocalldriver
+//            power-irp-sent-with-iocalldriver, power-irp-completed-above-passive
+//            (Windows 98 only)
 //   work     workitem-queued-at-unload, workitem-double-queue,
 //            workitem-free-queued, workitem-leak, workitem-invalid
+//   USB      usbd-descriptor-overrun (a configuration descriptor whose
+//            wTotalLength runs past the pool block holding it)
 //   other    stand-in-unsupported (a call the stand-in cannot model)
 struct Violation {
     std::string rule;   // e.g. "irp-double-completion", "pool-leak", "wait-at-dispatch",
@@ -85,6 +88,9 @@ public:
     // The kernel that the free Windows functions act on. Exactly one exists
     // at a time.
     static Kernel& Current();
+    // The current kernel, or nullptr when there is none (stand-in code that
+    // also serves tests without a kernel).
+    static Kernel* Active();
 
     // --- Clock: 100-ns units since boot. The tick count is Now() / TickLength().
     uint64_t Now() const;
@@ -127,11 +133,25 @@ public:
 
     // --- Inspection
     size_t OutstandingPoolBlocks(ULONG tag = 0) const; // 0: any tag
+    // Bytes from address to the end of the live pool block holding it; 0
+    // when it is not in pool (a caller's stack or static buffer).
+    SIZE_T PoolBytesFrom(const void* address) const;
     size_t OutstandingIrps() const;
     const std::vector<InterfaceStateChange>& InterfaceStateChanges() const;
 
     // --- Registry shared with the Win32 stand-in
     registry::Store& Registry();
+
+    // --- The system the kernel stands for (Windows XP until set): which
+    // routines exist, and how Plug and Play treats a pulled-out device
+    // (Windows 98 has no IRP_MN_SURPRISE_REMOVAL).
+    enum class System { Windows98, Windows2000, WindowsXP };
+    void SetSystem(System system);
+    System CurrentSystem() const;
+    // Whether the routine, named as an i686 image imports it, exists on the
+    // current system (scripts/availability/kernel.tsv; "unsettled" counts as
+    // absent). Routines the table does not list are not judged: true.
+    bool HasRoutine(const std::string& routine) const;
 
     // --- Drivers: creates the driver object "\Driver\<name>", calls entry
     // with the service key path
@@ -183,6 +203,10 @@ public:
     struct DriverService {
         std::string service;
         PDRIVER_INITIALIZE entry = nullptr;
+        // The routines the image imports. A system lacking one refuses to
+        // load it, traced as `driver refused service=<name> routine=<routine>`
+        // (STATUS_DRIVER_ENTRYPOINT_NOT_FOUND).
+        std::vector<std::string> imports = {};
     };
     // As above, with upper filters (the class filters of the device's setup
     // class). The function driver and then each filter are loaded (a loaded
@@ -209,8 +233,16 @@ public:
     NTSTATUS RemoveDevice(DeviceNode* node);
     // IRP_MN_SURPRISE_REMOVAL now; IRP_MN_REMOVE_DEVICE as soon as no file
     // object is open on the stack (at once, or when the last one closes).
+    // On Windows 98 no surprise removal is sent: the pull-out is a removal.
     void SurpriseRemoveDevice(DeviceNode* node);
     DeviceState StateOf(const DeviceNode* node) const;
+    // Windows does not wait for a notification already on its way when a
+    // driver unregisters (IoUnregisterPlugPlayNotification gives no such
+    // guarantee). Off by default; on, an interface change posted while a
+    // registration was active still reaches its callback after the
+    // unregistration, and the registration's reference keeps the driver
+    // loaded until it has.
+    void SetLateNotifications(bool enable);
     // After a removal, interfaces the device left enabled are disabled, and a
     // function driver with no device objects left is unloaded once nothing
     // references its deleted ones (a later PlugInDevice loads it afresh).

@@ -15,6 +15,8 @@
 #include "platform/kernel/verifier.h"
 #include "platform/kernel/work_items.h"
 
+#include <atomic>
+
 namespace platform::kernel {
 
 struct Kernel::State {
@@ -33,6 +35,7 @@ struct Kernel::State {
     detail::PnpManager pnp;
     registry::Store registry;
     KSPIN_LOCK cancelLock = 0;
+    std::atomic<Kernel::System> system{Kernel::System::WindowsXP};
 };
 
 namespace detail {

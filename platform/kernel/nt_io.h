@@ -25,8 +25,7 @@ typedef VOID DRIVER_CANCEL(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 typedef VOID DRIVER_STARTIO(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 typedef NTSTATUS IO_COMPLETION_ROUTINE(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
 typedef VOID IO_WORKITEM_ROUTINE(PDEVICE_OBJECT DeviceObject, PVOID Context);
-typedef NTSTATUS DRIVER_NOTIFICATION_CALLBACK_ROUTINE(PVOID NotificationStructure,
-                                                      PVOID Context);
+typedef NTSTATUS DRIVER_NOTIFICATION_CALLBACK_ROUTINE(PVOID NotificationStructure, PVOID Context);
 typedef DRIVER_INITIALIZE* PDRIVER_INITIALIZE;
 typedef DRIVER_ADD_DEVICE* PDRIVER_ADD_DEVICE;
 typedef DRIVER_DISPATCH* PDRIVER_DISPATCH;
@@ -288,9 +287,9 @@ struct _DRIVER_OBJECT {
 #define FILE_ANY_ACCESS 0
 #define FILE_READ_ACCESS 0x0001
 #define FILE_WRITE_ACCESS 0x0002
-#define CTL_CODE(DeviceType, Function, Method, Access)                                            \
+#define CTL_CODE(DeviceType, Function, Method, Access)                                             \
     (((DeviceType) << 16) | ((Access) << 14) | ((Function) << 2) | (Method))
-#define METHOD_FROM_CTL_CODE(ctrlCode) ((ULONG)((ctrlCode) & 3))
+#define METHOD_FROM_CTL_CODE(ctrlCode) ((ULONG)((ctrlCode)&3))
 
 // Stack location helpers, as the DDK defines them.
 inline PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP Irp) {
@@ -344,6 +343,9 @@ VOID IoCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 PIRP IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota);
 VOID IoFreeIrp(PIRP Irp);
 VOID IoReuseIrp(PIRP Irp, NTSTATUS Status);
+// Windows 98's way to reuse an IoAllocateIrp request: the whole packet is
+// zeroed and its stack rebuilt, so the status is 0 afterwards.
+VOID IoInitializeIrp(PIRP Irp, USHORT PacketSize, CCHAR StackSize);
 BOOLEAN IoCancelIrp(PIRP Irp);
 VOID IoAcquireCancelSpinLock(PKIRQL Irql);
 VOID IoReleaseCancelSpinLock(KIRQL Irql);
@@ -351,10 +353,9 @@ VOID IoReleaseCancelSpinLock(KIRQL Irql);
 // status goes to IoStatusBlock, Event is set, output is copied back for
 // METHOD_BUFFERED codes.
 PIRP IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE_OBJECT DeviceObject,
-                                   PVOID InputBuffer, ULONG InputBufferLength,
-                                   PVOID OutputBuffer, ULONG OutputBufferLength,
-                                   BOOLEAN InternalDeviceIoControl, PKEVENT Event,
-                                   PIO_STATUS_BLOCK IoStatusBlock);
+                                   PVOID InputBuffer, ULONG InputBufferLength, PVOID OutputBuffer,
+                                   ULONG OutputBufferLength, BOOLEAN InternalDeviceIoControl,
+                                   PKEVENT Event, PIO_STATUS_BLOCK IoStatusBlock);
 
 NTSTATUS IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
                         PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
@@ -411,8 +412,7 @@ NTSTATUS IoUnregisterPlugPlayNotification(PVOID NotificationEntry);
 // Power
 VOID PoStartNextPowerIrp(PIRP Irp);
 NTSTATUS PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-POWER_STATE PoSetPowerState(PDEVICE_OBJECT DeviceObject, POWER_STATE_TYPE Type,
-                            POWER_STATE State);
+POWER_STATE PoSetPowerState(PDEVICE_OBJECT DeviceObject, POWER_STATE_TYPE Type, POWER_STATE State);
 
 // Work items
 typedef struct _IO_WORKITEM* PIO_WORKITEM;
@@ -421,6 +421,24 @@ PIO_WORKITEM IoAllocateWorkItem(PDEVICE_OBJECT DeviceObject);
 VOID IoQueueWorkItem(PIO_WORKITEM IoWorkItem, PIO_WORKITEM_ROUTINE WorkerRoutine,
                      WORK_QUEUE_TYPE QueueType, PVOID Context);
 VOID IoFreeWorkItem(PIO_WORKITEM IoWorkItem);
+
+// Executive work items: the only kind Windows 98 has. Unlike IoQueueWorkItem
+// nothing keeps the driver loaded while one is queued or running.
+typedef VOID WORKER_THREAD_ROUTINE(PVOID Parameter);
+typedef WORKER_THREAD_ROUTINE* PWORKER_THREAD_ROUTINE;
+typedef struct _WORK_QUEUE_ITEM {
+    LIST_ENTRY List;
+    PWORKER_THREAD_ROUTINE WorkerRoutine;
+    PVOID Parameter;
+} WORK_QUEUE_ITEM, *PWORK_QUEUE_ITEM;
+inline VOID ExInitializeWorkItem(PWORK_QUEUE_ITEM Item, PWORKER_THREAD_ROUTINE Routine,
+                                 PVOID Context) {
+    Item->WorkerRoutine = Routine;
+    Item->Parameter = Context;
+    Item->List.Flink = NULL;
+    Item->List.Blink = NULL;
+}
+VOID ExQueueWorkItem(PWORK_QUEUE_ITEM WorkItem, WORK_QUEUE_TYPE QueueType);
 
 // Remove locks
 typedef struct _IO_REMOVE_LOCK {

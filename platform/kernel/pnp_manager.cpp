@@ -64,15 +64,24 @@ void CheckInitialized(DeviceNode* node) {
 }
 
 // Unloads the driver unless it still has device objects; waits for the
-// references to its deleted ones to go.
+// references to its deleted ones, and for notifications still on their way
+// to it, to go.
 void UnloadIfUnused(Kernel& kernel, PDRIVER_OBJECT driver) {
     auto& k = K();
+    bool lateNotification;
+    {
+        std::lock_guard lock(k.interfaces.mutex);
+        lateNotification = k.interfaces.LateDeliveryPending(driver);
+    }
     {
         std::lock_guard lock(k.objects.mutex);
         DriverInfo* info = k.objects.FindDriver(driver);
         if (!info || info->unloaded || driver->DeviceObject)
             return;
-        info->unloadPending = false;
+        // The registration's reference on the driver object keeps it.
+        info->unloadPending = lateNotification;
+        if (lateNotification)
+            return;
         for (auto& [object, device] : k.objects.devices) {
             if (device->driver == info && object->ReferenceCount > 0) {
                 info->unloadPending = true;
@@ -118,9 +127,17 @@ bool Usable(const DeviceNode* node) {
 }
 
 // IRP_MN_START_DEVICE and the state query after it; a failed start tears
-// the stack down.
+// the stack down. Windows 98 stops it instead, without a query, and the
+// device keeps its drivers until it is removed ("Stopping a Device After a
+// Failed Start (Windows 98/Me)", learn.microsoft.com).
 NTSTATUS Start(Kernel& kernel, DeviceNode* node) {
     NTSTATUS status = SendPnp(node, IRP_MN_START_DEVICE);
+    if (!NT_SUCCESS(status) && K().system == Kernel::System::Windows98) {
+        SendPnp(node, IRP_MN_STOP_DEVICE);
+        std::lock_guard lock(K().pnp.mutex);
+        node->state = Kernel::DeviceState::Stopped;
+        return status;
+    }
     if (!NT_SUCCESS(status)) {
         SendPnp(node, IRP_MN_REMOVE_DEVICE);
         FinishRemoval(kernel, node);
@@ -152,6 +169,8 @@ PDRIVER_OBJECT FindOrLoad(Kernel& kernel, const Kernel::DriverService& service, 
             }
         }
     }
+    if (RefuseMissingImport(kernel, service, status))
+        return nullptr;
     PDRIVER_OBJECT driver = kernel.LoadDriver(service.service, service.entry, status);
     *loadedHere = driver != nullptr;
     return driver;
@@ -353,6 +372,14 @@ NTSTATUS Kernel::RemoveDevice(DeviceNode* node) {
 void Kernel::SurpriseRemoveDevice(DeviceNode* node) {
     if (!Usable(node) || node->state == DeviceState::SurpriseRemoved)
         return;
+    // Windows 98 has no surprise removal ("IRP_MN_SURPRISE_REMOVAL",
+    // learn.microsoft.com): the pull-out is the removal, at once, open
+    // handles or not.
+    if (state_->system == System::Windows98) {
+        SendPnp(node, IRP_MN_REMOVE_DEVICE);
+        FinishRemoval(*this, node);
+        return;
+    }
     SendPnp(node, IRP_MN_SURPRISE_REMOVAL);
     state_->interfaces.DisableAllOf(node->pdo);
     {

@@ -51,5 +51,9 @@ PIRP AllocateStackRequest(PDEVICE_OBJECT pdo, UCHAR major, UCHAR minor, PDEVICE_
 // Open file objects on the devices of the stack above and including pdo.
 LONG OpensOnStack(PDEVICE_OBJECT pdo);
 
+// True (traced, *status set) when the system lacks a routine the service's
+// image imports.
+bool RefuseMissingImport(Kernel& kernel, const Kernel::DriverService& service, NTSTATUS* status);
+
 } // namespace detail
 } // namespace platform::kernel

@@ -15,15 +15,21 @@ bool SameGuid(const GUID& a, const GUID& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// With the interfaces' mutex held: may the change of that post reach it?
+bool Reaches(const DeviceInterfaces& interfaces, const NotificationRegistration& registration,
+             uint64_t post) {
+    return registration.active || (interfaces.lateDelivery && post < registration.unregisteredAt);
+}
+
 void Deliver(NotificationRegistration* registration, const std::string& link, const GUID& classGuid,
-             bool arrival) {
+             bool arrival, uint64_t post) {
     auto& k = K();
     PDRIVER_NOTIFICATION_CALLBACK_ROUTINE callback;
     PVOID context;
     PDRIVER_OBJECT driver;
     {
         std::lock_guard lock(k.interfaces.mutex);
-        if (!registration->active)
+        if (!Reaches(k.interfaces, *registration, post))
             return;
         callback = registration->callback;
         context = registration->context;
@@ -44,14 +50,28 @@ void Deliver(NotificationRegistration* registration, const std::string& link, co
 
 } // namespace
 
+bool DeviceInterfaces::LateDeliveryPending(PDRIVER_OBJECT driver) const {
+    if (!lateDelivery || pendingPosts.empty())
+        return false;
+    const uint64_t oldest = *pendingPosts.begin();
+    for (const auto& registration : registrations)
+        if (registration->driver == driver && !registration->active &&
+            oldest < registration->unregisteredAt)
+            return true;
+    return false;
+}
+
 void PostInterfaceChange(const InterfaceEntry& entry, bool arrival, uint64_t serial,
                          NotificationRegistration* target) {
     auto& k = K();
     std::string link = entry.link;
     GUID classGuid = entry.classGuid;
+    // Called with the interfaces' mutex held.
+    const uint64_t post = k.interfaces.nextPost++;
+    k.interfaces.pendingPosts.insert(post);
     k.clock.Schedule(
         k.clock.Now(),
-        [link, classGuid, arrival, serial, target] {
+        [link, classGuid, arrival, serial, target, post] {
             auto& kernel = K();
             std::vector<NotificationRegistration*> listeners;
             if (target) {
@@ -64,7 +84,16 @@ void PostInterfaceChange(const InterfaceEntry& entry, bool arrival, uint64_t ser
                         listeners.push_back(registration.get());
             }
             for (NotificationRegistration* listener : listeners)
-                Deliver(listener, link, classGuid, arrival);
+                Deliver(listener, link, classGuid, arrival, post);
+            bool late;
+            {
+                std::lock_guard lock(kernel.interfaces.mutex);
+                kernel.interfaces.pendingPosts.erase(kernel.interfaces.pendingPosts.find(post));
+                late = kernel.interfaces.lateDelivery;
+            }
+            // A driver kept loaded for this delivery may go now.
+            if (late)
+                kernel.pnp.RunPendingWork();
         },
         PASSIVE_LEVEL);
 }
@@ -72,6 +101,15 @@ void PostInterfaceChange(const InterfaceEntry& entry, bool arrival, uint64_t ser
 } // namespace platform::kernel::detail
 
 using namespace platform::kernel::detail;
+
+namespace platform::kernel {
+
+void Kernel::SetLateNotifications(bool enable) {
+    std::lock_guard lock(state_->interfaces.mutex);
+    state_->interfaces.lateDelivery = enable;
+}
+
+} // namespace platform::kernel
 
 NTSTATUS IoRegisterPlugPlayNotification(IO_NOTIFICATION_EVENT_CATEGORY EventCategory,
                                         ULONG EventCategoryFlags, PVOID EventCategoryData,
@@ -116,7 +154,8 @@ NTSTATUS IoUnregisterPlugPlayNotification(PVOID NotificationEntry) {
             continue;
         if (!registration->active)
             break;
-        registration->active = false; // pending deliveries to it are dropped
+        registration->active = false; // pending deliveries dropped unless late delivery is on
+        registration->unregisteredAt = k.interfaces.nextPost;
         return STATUS_SUCCESS;
     }
     findings.Add("pnp-notification-invalid", "IoUnregisterPlugPlayNotification(" +

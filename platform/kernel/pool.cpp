@@ -114,4 +114,15 @@ void Pool::ReleaseAll() {
     freedOrder_.clear();
 }
 
+SIZE_T Pool::BytesFrom(const void* address) const {
+    auto* at = static_cast<const unsigned char*>(address);
+    std::lock_guard lock(mutex_);
+    for (const auto& [start, block] : blocks_) {
+        auto* first = static_cast<const unsigned char*>(start);
+        if (at >= first && at < first + block.bytes)
+            return static_cast<SIZE_T>(first + block.bytes - at);
+    }
+    return 0;
+}
+
 } // namespace platform::kernel::detail

@@ -32,6 +32,9 @@ public:
     void Free(PVOID block, bool checkTag, ULONG tag, const char* caller);
 
     size_t Outstanding(ULONG tag) const;
+    // Bytes from address to the end of the live block holding it; 0 when no
+    // live block holds it.
+    SIZE_T BytesFrom(const void* address) const;
     // One "pool-leak" per block not yet reported; owner nullptr means all.
     void ReportLeaks(PDRIVER_OBJECT owner, const std::string& when);
     void ReleaseAll();

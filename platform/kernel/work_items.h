@@ -25,6 +25,9 @@ class WorkItems {
 public:
     std::mutex mutex;
     std::unordered_map<PIO_WORKITEM, std::unique_ptr<_IO_WORKITEM>> items;
+    // Executive work items queued and not yet started, with the driver that
+    // queued them.
+    std::unordered_map<PWORK_QUEUE_ITEM, PDRIVER_OBJECT> executive;
 
     // Work items of the driver's devices (all when driver is nullptr): those
     // still queued and those never freed.

@@ -2,6 +2,7 @@
 #include "platform/kernel/kernel.h"
 #include "platform/usb/usb_pdo.h"
 #include "platform/usb/usb_status.h"
+#include "platform/usb/usbd_total_length.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,7 +26,7 @@ struct InterfaceChoice {
 
 // The endpoints that follow an interface descriptor, up to the next interface.
 bool FindEndpoints(PUSB_CONFIGURATION_DESCRIPTOR config, InterfaceChoice& choice) {
-    const ULONG total = config->wTotalLength;
+    const ULONG total = WalkedTotalLength(config, "URB_FUNCTION_SELECT_CONFIGURATION");
     PUCHAR after = reinterpret_cast<PUCHAR>(choice.descriptor) + choice.descriptor->bLength;
     PUCHAR limit = reinterpret_cast<PUCHAR>(
         USBD_ParseDescriptors(config, total, after, USB_INTERFACE_DESCRIPTOR_TYPE));

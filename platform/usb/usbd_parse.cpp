@@ -2,6 +2,7 @@
 // inside [buffer, buffer + length): a descriptor is matched only when it lies
 // wholly inside the buffer and is at least as long as its structure; a
 // bLength below 2 ends the walk (it cannot advance).
+#include "platform/usb/usbd_total_length.h"
 #include "platform/usb/usbdi.h"
 
 namespace {
@@ -56,7 +57,8 @@ USBD_ParseConfigurationDescriptorEx(PUSB_CONFIGURATION_DESCRIPTOR ConfigurationD
                                     LONG InterfaceSubClass, LONG InterfaceProtocol) {
     if (ConfigurationDescriptor == NULL)
         return NULL;
-    const ULONG total = ConfigurationDescriptor->wTotalLength;
+    const ULONG total = platform::usb::WalkedTotalLength(ConfigurationDescriptor,
+                                                         "USBD_ParseConfigurationDescriptorEx");
     PVOID position = StartPosition;
     for (;;) {
         auto* found = reinterpret_cast<PUSB_INTERFACE_DESCRIPTOR>(USBD_ParseDescriptors(

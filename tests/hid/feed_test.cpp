@@ -126,14 +126,14 @@ TEST_F(BridgeFeedTest, AHeldReadCanBeCancelledBySender) {
     EXPECT_TRUE(second->Cancel());
     EXPECT_EQ(second->Status(), STATUS_CANCELLED);
     EXPECT_EQ(second->Information(), 0u);
-    EXPECT_FALSE(second->Cancel()); // nothing left to cancel
-    EXPECT_EQ(kernel.OutstandingPoolBlocks(BRIDGE_POOL_TAG), 2u);
+    EXPECT_FALSE(second->Cancel());                               // nothing left to cancel
+    EXPECT_EQ(kernel.OutstandingPoolBlocks(BRIDGE_POOL_TAG), 3u); // and the notification context
 
     touch->CompleteWithPoint(0, 1, 1);
     touch->CompleteWithPoint(0, 2, 2);
     EXPECT_EQ(first->Report(), Point(0, 1, 1));
     EXPECT_EQ(third->Report(), Point(0, 2, 2));
-    EXPECT_EQ(kernel.OutstandingPoolBlocks(BRIDGE_POOL_TAG), 0u);
+    EXPECT_EQ(kernel.OutstandingPoolBlocks(BRIDGE_POOL_TAG), 1u); // the notification context
 }
 
 TEST_F(BridgeFeedTest, NoMemoryForAHeldReadFailsOnlyThatRead) {
@@ -231,7 +231,7 @@ TEST_F(BridgeFeedTest, CancelAndPointsRaceWithoutDoubleCompletion) {
     running.store(false);
     feeder.join();
     FlushPendingReads(Bridge());
-    EXPECT_EQ(kernel.OutstandingPoolBlocks(BRIDGE_POOL_TAG), 0u);
+    EXPECT_EQ(kernel.OutstandingPoolBlocks(BRIDGE_POOL_TAG), 1u); // the notification context
     RecordProperty("answered", answered);
 }
 

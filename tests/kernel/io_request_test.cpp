@@ -133,6 +133,24 @@ TEST_F(IoRequestTest, RoutinesRunOnlyForTheMatchingOutcome) {
     IoFreeIrp(irp);
 }
 
+// IoInitializeIrp, Windows 98's way to reuse an IoAllocateIrp request
+// ("Reusing IRPs", learn.microsoft.com): the packet is rebuilt with status 0;
+// more stack locations than it was allocated with are refused.
+TEST_F(IoRequestTest, InitializeIrpRebuildsTheDriversOwnRequestWithinItsPacket) {
+    PIRP irp = IoAllocateIrp(2, FALSE);
+    irp->IoStatus.Status = STATUS_CANCELLED;
+    IoGetNextIrpStackLocation(irp)->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    IoInitializeIrp(irp, static_cast<USHORT>(IoSizeOfIrp(2)), 2);
+    EXPECT_EQ(irp->IoStatus.Status, STATUS_SUCCESS);
+    EXPECT_EQ(irp->CurrentLocation, 3);
+    EXPECT_EQ(IoGetNextIrpStackLocation(irp)->MajorFunction, 0);
+
+    ExpectViolation("irp-invalid");
+    IoInitializeIrp(irp, static_cast<USHORT>(IoSizeOfIrp(3)), 3);
+    EXPECT_EQ(irp->StackCount, 2);
+    IoFreeIrp(irp);
+}
+
 // --- The verifier's rules on requests
 
 TEST_F(IoRequestTest, CompletingTwiceIsReported) {

@@ -52,6 +52,27 @@ TEST_F(WorkItemTest, QueueingTwiceAndFreeingWhileQueuedAreReported) {
     IoFreeWorkItem(item);
 }
 
+VOID CountExecutiveRun(PVOID context) {
+    CountRun(nullptr, context);
+}
+
+// ExQueueWorkItem (the one kind Windows 98 has): the caller's item runs once
+// at passive level, and may be queued again once it ran, not before.
+TEST_F(WorkItemTest, ExecutiveItemRunsAtPassiveOncePerQueueing) {
+    WORK_QUEUE_ITEM item;
+    ExInitializeWorkItem(&item, CountExecutiveRun, nullptr);
+    ExpectViolation("workitem-double-queue");
+    ExQueueWorkItem(&item, DelayedWorkQueue);
+    ExQueueWorkItem(&item, DelayedWorkQueue);
+    EXPECT_EQ(kernel.QueuedWorkItems(), 1u);
+    kernel.RunDueEvents();
+    EXPECT_EQ(gRuns, 1);
+    EXPECT_EQ(gRunIrql, PASSIVE_LEVEL);
+    ExQueueWorkItem(&item, DelayedWorkQueue);
+    kernel.RunDueEvents();
+    EXPECT_EQ(gRuns, 2);
+}
+
 TEST_F(WorkItemTest, UnloadWithAQueuedItemIsReported) {
     ExpectViolation("workitem-queued-at-unload");
     ExpectViolation("workitem-leak");

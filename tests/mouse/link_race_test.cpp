@@ -125,3 +125,26 @@ TEST_F(LinkRaceTest, StopsAmidAStreamOfPointsLeaveNothingOut) {
 
 } // namespace
 } // namespace mouse_testing
+
+namespace mouse_testing {
+namespace {
+
+// Windows does not wait for a notification already on its way when a driver
+// unregisters (IoUnregisterPlugPlayNotification gives no such guarantee):
+// an arrival posted before the mouse device's removal reaches the callback
+// after it. It must find the link retired: no open of the touch driver, no
+// reference left behind, nothing touched in the freed device context.
+TEST_F(LinkRaceTest, ArrivalDeliveredAfterTheRemovalDoesNotLinkAgain) {
+    kernel.SetLateNotifications(true);
+    ASSERT_EQ(Plug(), STATUS_SUCCESS); // no touch driver yet: not linked
+    touch.emplace();
+    touch->SetInterface(true); // the arrival is posted, not yet delivered
+    ASSERT_EQ(Link()->TouchDeviceObject, nullptr);
+    ASSERT_EQ(kernel.RemoveDevice(node), STATUS_SUCCESS);
+    kernel.RunDueEvents();
+    EXPECT_EQ(touch->Device()->ReferenceCount, 0);
+    EXPECT_EQ(touch->HeldCount(), 0u);
+}
+
+} // namespace
+} // namespace mouse_testing

@@ -31,6 +31,12 @@ struct TapScript {
     std::deque<NTSTATUS> resetResults; // the next resets end with these after resetDelay
     uint64_t resetDelay = 0;
     bool powerAtDispatch = false; // set-power requests end here, at dispatch level, later
+    // Port-status requests are held, never answered, until cancelled (a hub
+    // that does not answer); held ones end with STATUS_CANCELLED.
+    bool holdStatus = false;
+    // Every configuration descriptor read that asks for more than its 9-byte
+    // header comes back claiming this wTotalLength (0: as the device sent it).
+    USHORT claimedTotalLength = 0;
 
     size_t Count(const std::string& entry) {
         std::lock_guard lock(mutex);
@@ -99,15 +105,59 @@ inline NTSTATUS TapForward(PDEVICE_OBJECT device, PIRP irp) {
     return IoCallDriver(TapOf(device)->lower, irp);
 }
 
+inline VOID TapCancelHeld(PDEVICE_OBJECT, PIRP irp) {
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    irp->IoStatus.Status = STATUS_CANCELLED;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+}
+
+inline NTSTATUS TapHold(PIRP irp) {
+    IoMarkIrpPending(irp);
+    IoSetCancelRoutine(irp, TapCancelHeld);
+    if (irp->Cancel && IoSetCancelRoutine(irp, nullptr) != nullptr) {
+        irp->IoStatus.Status = STATUS_CANCELLED;
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+    }
+    return STATUS_PENDING;
+}
+
+inline NTSTATUS TapClaimTotalLength(PDEVICE_OBJECT, PIRP irp, PVOID context) {
+    if (irp->PendingReturned)
+        IoMarkIrpPending(irp);
+    auto* urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
+    auto* config =
+        static_cast<PUSB_CONFIGURATION_DESCRIPTOR>(urb->UrbControlDescriptorRequest.TransferBuffer);
+    if (NT_SUCCESS(irp->IoStatus.Status) &&
+        urb->UrbControlDescriptorRequest.TransferBufferLength >= sizeof(*config))
+        config->wTotalLength = static_cast<USHORT>(reinterpret_cast<ULONG_PTR>(context));
+    return STATUS_CONTINUE_COMPLETION;
+}
+
+// A configuration descriptor read past the header.
+inline bool IsLongConfigurationRead(PIO_STACK_LOCATION stack) {
+    if (stack->Parameters.DeviceIoControl.IoControlCode != IOCTL_INTERNAL_USB_SUBMIT_URB)
+        return false;
+    auto* urb = static_cast<PURB>(stack->Parameters.Others.Argument1);
+    return urb->UrbHeader.Function == URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE &&
+           urb->UrbControlDescriptorRequest.DescriptorType == USB_CONFIGURATION_DESCRIPTOR_TYPE &&
+           urb->UrbControlDescriptorRequest.TransferBufferLength >
+               sizeof(USB_CONFIGURATION_DESCRIPTOR);
+}
+
 inline NTSTATUS TapInternal(PDEVICE_OBJECT device, PIRP irp) {
     TapScript& script = *TapOf(device)->script;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     const std::string request = DescribeUsbRequest(stack);
     std::optional<NTSTATUS> result;
     uint64_t delay = 0;
+    bool hold = false;
+    USHORT claimed = 0;
     {
         std::lock_guard lock(script.mutex);
         script.log.push_back(request);
+        hold = request == "status" && script.holdStatus;
+        if (IsLongConfigurationRead(stack))
+            claimed = script.claimedTotalLength;
         if (request == "urb 09" && !script.readResults.empty()) {
             result = script.readResults.front();
             script.readResults.pop_front();
@@ -117,6 +167,15 @@ inline NTSTATUS TapInternal(PDEVICE_OBJECT device, PIRP irp) {
             script.resetResults.pop_front();
             delay = script.resetDelay;
         }
+    }
+    if (hold)
+        return TapHold(irp);
+    if (claimed != 0) {
+        IoCopyCurrentIrpStackLocationToNext(irp);
+        IoSetCompletionRoutine(irp, TapClaimTotalLength,
+                               reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(claimed)), TRUE, TRUE,
+                               TRUE);
+        return IoCallDriver(TapOf(device)->lower, irp);
     }
     if (!result)
         return TapForward(device, irp);

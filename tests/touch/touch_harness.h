@@ -15,8 +15,7 @@
 namespace touch_testing {
 
 inline const std::string kGlobalKey = "\\REGISTRY\\Machine\\Software\\Touch\\UsbConfig";
-inline const std::string kServicesKey =
-    "\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\";
+inline const std::string kServicesKey = "\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Services\\";
 
 using Pt = std::array<int, 3>; // status, X, Y
 
