@@ -11,8 +11,12 @@
 #include "platform/usb/usb_hub.h"
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
+#include "platform/win32/program_images.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 
 namespace machine {
@@ -113,12 +117,21 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     registry.Create("\\REGISTRY\\User\\.Default\\Software");
     system_ = std::make_unique<platform::win32::System>();
     system_->SetOs(config_.os);
-    WriteSystemRegistry(registry, config_.os);
+    disk_ = std::make_unique<platform::win32::Disk>(config_.os);
+    if (config_.keepDisk)
+        disk_->Keep();
+    WriteSystem(registry, *disk_, config_.os);
     if (!config_.fresh)
-        WriteInstalledPackage(registry, config_.os);
+        WriteInstalledPackage(registry, *disk_, config_.os);
     setupDevices_ = std::make_unique<SetupDevices>(*this);
     platform::setupapi::SetDeviceTree(setupDevices_.get());
     runtime_ = std::make_unique<platform::win32::Runtime>();
+    runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
+        const platform::win32::ProgramSpec* found = programs_.Find(name);
+        if (found != nullptr)
+            *spec = *found;
+        return found != nullptr;
+    });
     runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
     screens_.push_back(std::make_unique<devices::TouchScreenModel>());
 }
@@ -127,6 +140,7 @@ Machine::~Machine() {
     Shutdown();
     platform::setupapi::SetDeviceTree(nullptr);
     runtime_.reset();
+    disk_.reset();
     system_.reset();
     kernel_.reset();
     screens_.clear();
@@ -196,13 +210,35 @@ void Machine::Boot() {
 }
 
 std::string Machine::WindowsDirectory() const {
-    return "C:\\WINDOWS";
+    return platform::win32::WindowsDirectoryOf(config_.os);
+}
+
+std::vector<std::string> Machine::InfDirectoryFiles() const {
+    std::vector<std::string> infs;
+    const std::string directory = WindowsDirectory() + "\\INF";
+    platform::win32::Disk::Resolved resolved = disk_->Resolve(directory);
+    std::error_code error;
+    if (resolved.lookup != platform::win32::Disk::Lookup::Found)
+        return infs;
+    for (const auto& entry : std::filesystem::directory_iterator(resolved.host, error)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (entry.is_regular_file() && lower.size() > 4 && lower.substr(lower.size() - 4) == ".inf")
+            infs.push_back(directory + "\\" + name);
+    }
+    std::sort(infs.begin(), infs.end());
+    return infs;
 }
 
 bool Machine::ResolveDrivers(const std::string& instance, const DriverChoice& choice,
                              platform::kernel::Kernel::DriverService* function,
                              std::vector<platform::kernel::Kernel::DriverService>* filters) {
-    PDRIVER_INITIALIZE entry = drivers_.Find(choice.service);
+    // The image file names the driver; without it nothing loads.
+    std::optional<std::vector<uint8_t>> image = disk_->ReadFile(choice.imagePath);
+    std::optional<std::string> name = image ? DriverImageName(*image) : std::nullopt;
+    PDRIVER_INITIALIZE entry = name ? drivers_.Find(*name) : nullptr;
     if (entry == nullptr) {
         Trace("device driver-missing instance=" + instance + " service=" + choice.service +
               " file=" + choice.imagePath);
@@ -254,8 +290,8 @@ void Machine::OnScreenArrival(PDEVICE_OBJECT pdo) {
     DriverChoice choice;
     if (!ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
         std::string inf;
-        std::vector<std::string> infs; // the INF directory's files
-        if (!platform::setupapi::InstallNewDevice(infs, instance, {TouchHardwareId()}, &inf) ||
+        if (!platform::setupapi::InstallNewDevice(InfDirectoryFiles(), instance,
+                                                  {TouchHardwareId()}, &inf) ||
             !ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
             Trace("device nodriver instance=" + instance);
             return;
@@ -387,9 +423,19 @@ NTSTATUS Machine::Resume() {
     return SetPower("resume", PowerSystemWorking);
 }
 
-platform::win32::ProcessId Machine::StartProgram(const std::string& name,
+platform::win32::ProcessId Machine::StartProgram(const std::string& nameOrPath,
                                                  const std::string& commandLine) {
     Boot();
+    if (nameOrPath.find_first_of("\\:") != std::string::npos) {
+        platform::win32::ProcessId id = 0;
+        DWORD error = platform::win32::StartProgramImage(nameOrPath, commandLine, 1, &id);
+        if (error != ERROR_SUCCESS)
+            throw MachineError("start: cannot start \"" + nameOrPath + "\": error " +
+                               std::to_string(error));
+        Settle();
+        return id;
+    }
+    const std::string& name = nameOrPath;
     const platform::win32::ProgramSpec* found = programs_.Find(name);
     if (found == nullptr)
         throw MachineError("start: no program named \"" + name + "\"");

@@ -48,6 +48,7 @@ struct Runtime::State {
     ProcessId nextProcessId = 4;
     size_t nextToRun = 0; // round-robin cursor into processes
     ExitObserver exitObserver;
+    ProgramLookup programLookup;
 
     // Desktop
     int screenWidth = 1024;

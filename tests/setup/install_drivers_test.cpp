@@ -1,0 +1,188 @@
+// The driver installation of setup, run as a program in the machine from
+// the media's INF files on D:, and the machine booted afterwards from the
+// registry and disk it left.
+#include "apps/setup/install_drivers.h"
+#include "machine/driver_catalogue.h"
+#include "machine/machine.h"
+#include "platform/win32/input.h"
+#include "tests/setup/setup_double.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+namespace {
+
+using machine::Machine;
+using machine::MachineConfig;
+using platform::win32::OsKind;
+
+std::function<void()> gStep;
+
+int WINAPI StepProgram(HINSTANCE, HINSTANCE, LPSTR, int) {
+    gStep();
+    return 0;
+}
+
+std::string MediaFile(const std::string& name) {
+    std::ifstream in(std::string(MEDIA_DIR) + "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every key and value below \REGISTRY\Machine, to carry into the next boot.
+struct Snapshot {
+    std::vector<std::pair<std::string, platform::registry::Value>> values;
+    std::vector<std::string> keys;
+};
+
+void Take(const platform::registry::Store& store, const std::string& path, Snapshot* snapshot) {
+    auto key = store.Open(path);
+    if (!key)
+        return;
+    snapshot->keys.push_back(path);
+    for (const auto& value : store.Values(key))
+        snapshot->values.push_back({path, value});
+    for (const auto& name : store.SubkeyNames(key))
+        if (name != "CurrentControlSet") // a link to ControlSet001
+            Take(store, path + "\\" + name, snapshot);
+}
+
+class InstallDrivers : public ::testing::Test {
+protected:
+    void SetUp() override { gSetupDouble = {}; }
+
+    void Start(OsKind os, bool fresh) {
+        MachineConfig config{os, 1024, 768};
+        config.fresh = fresh;
+        m = std::make_unique<Machine>(config);
+        m->Programs().Add({"setup", StepProgram, "", "", "D:\\setup.exe"});
+        media = m->Disk().HostRoot().parent_path() /
+                (m->Disk().HostRoot().filename().string() + "-media");
+        std::filesystem::create_directories(media);
+        m->Disk().MapDrive('D', media);
+        for (const char* inf : {"win98\\pelmo98.inf", "win98\\Trillo98.inf", "win2kxp\\pelmoxp.inf",
+                                "win2kxp\\trilloxp.inf"}) {
+            std::string name = inf;
+            m->Disk().PutText(std::string("D:\\") + inf,
+                              MediaFile(name.replace(name.find('\\'), 1, "/")));
+        }
+        const std::pair<const char*, const char*> images[] = {{"win98\\Pelmo98.sys", "pelmo98"},
+                                                              {"win98\\korvex.sys", "korvex"},
+                                                              {"win2kxp\\pelmoxp.sys", "pelmoxp"},
+                                                              {"win2kxp\\korvex.sys", "korvex"}};
+        for (const auto& [path, driver] : images)
+            m->Disk().PutText(std::string("D:\\") + path, machine::DriverImageText(driver));
+    }
+
+    void TearDown() override {
+        m.reset();
+        std::filesystem::remove_all(media);
+    }
+
+    // Runs the step as the setup program on D:.
+    void Run(std::function<void()> step) {
+        gStep = std::move(step);
+        m->StartProgram("setup");
+        m->Settle();
+    }
+
+    // A new machine booted from this one's registry and disk.
+    void Restart() {
+        OsKind os = m->Config().os;
+        Snapshot snapshot;
+        Take(m->Kernel().Registry(), "\\REGISTRY\\Machine", &snapshot);
+        m->Shutdown();
+        std::filesystem::path disk = m->Disk().HostRoot();
+        m->Disk().Keep();
+        m->Disk().UnmapDrive('D');
+        trace = m->TraceLines();
+        m.reset();
+        MachineConfig config{os, 1024, 768};
+        config.fresh = true;
+        m = std::make_unique<Machine>(config);
+        std::filesystem::copy(disk, m->Disk().HostRoot(),
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::remove_all(disk);
+        auto& store = m->Kernel().Registry();
+        for (const auto& key : snapshot.keys)
+            store.Create(key);
+        for (const auto& [path, value] : snapshot.values)
+            store.SetValue(path, value.name, value.type, value.data.data(), value.data.size());
+    }
+
+    bool TouchMovesPointer() {
+        if (!m->ScreenPlugged())
+            m->PlugScreen();
+        POINT before = platform::win32::PointerPosition();
+        m->Touch(100, 200, 1, 300, 400);
+        POINT after = platform::win32::PointerPosition();
+        return after.x != before.x || after.y != before.y;
+    }
+
+    // Events (without time) of this machine and the one before a restart.
+    std::vector<std::string> Events(const std::string& prefix) {
+        std::vector<std::string> all = trace;
+        for (const auto& line : m->TraceLines())
+            all.push_back(line);
+        std::vector<std::string> found;
+        for (const auto& line : all) {
+            std::string event = line.substr(line.find(' ') + 1);
+            if (event.rfind(prefix, 0) == 0)
+                found.push_back(event);
+        }
+        return found;
+    }
+
+    std::unique_ptr<Machine> m;
+    std::filesystem::path media;
+    std::vector<std::string> trace;
+};
+
+const std::string kRoot = "device add instance=ROOT\\TOUCHSCREEN\\0000 ";
+const std::string kScreen =
+    "device add instance=USB\\VID_595A&PID_0001\\1 service=korvex status=0x00000000";
+
+TEST_F(InstallDrivers, AfterTheStepsAndARestartATouchMovesThePointer) {
+    const struct {
+        OsKind os;
+        const char* root;
+    } cases[] = {
+        {OsKind::WindowsXP, "service=pelmoxp filters=mouclass status=0x00000000"},
+        {OsKind::Windows2000, "service=pelmoxp filters=mouclass status=0x00000000"},
+        {OsKind::Windows98, "service=pelmo98 class=hidclass status=0x00000000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(machine::OsName(c.os));
+        gSetupDouble = {};
+        Start(c.os, true);
+        EXPECT_FALSE(TouchMovesPointer());
+        BOOL result = FALSE;
+        Run([&] {
+            if (c.os == OsKind::Windows98) {
+                result = InstallDriversWin98(nullptr, "C:\\Touch\\tpanel.exe");
+            } else {
+                RemoveRootTouchDevices(nullptr);
+                result = InstallDriversNt(nullptr, "C:\\Touch\\tpanel.exe");
+            }
+        });
+        EXPECT_TRUE(result);
+        EXPECT_EQ(gSetupDouble.autostart, std::vector<std::string>{"C:\\Touch\\tpanel.exe"});
+        EXPECT_EQ(gSetupDouble.lastErrors, std::vector<DWORD>{});
+        EXPECT_TRUE(Events("msgbox").empty());
+        Restart();
+        EXPECT_TRUE(TouchMovesPointer());
+        EXPECT_EQ(Events("device add"), (std::vector<std::string>{kRoot + c.root, kScreen}));
+        m->Shutdown();
+        EXPECT_TRUE(m->Violations().empty());
+        TearDown();
+    }
+}
+
+} // namespace
