@@ -6,6 +6,7 @@
 #include "machine/machine.h"
 #include "platform/win32/input.h"
 #include "tests/setup/setup_double.h"
+#include "tests/support/ansi_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -181,6 +184,150 @@ TEST_F(InstallDrivers, AfterTheStepsAndARestartATouchMovesThePointer) {
         EXPECT_EQ(Events("device add"), (std::vector<std::string>{kRoot + c.root, kScreen}));
         m->Shutdown();
         EXPECT_TRUE(m->Violations().empty());
+        TearDown();
+    }
+}
+
+void CreateKey(const std::string& path) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetText(const std::string& path, const char* name, const char* text) {
+    CreateKey(path);
+    HKEY key;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(strlen(text)));
+    RegCloseKey(key);
+}
+
+using support::HklmKeyExists;
+
+const std::string kRootEnum = "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\TOUCHSCREEN\\";
+
+struct NtCase {
+    const char* what;
+    bool fresh;
+    bool plugged;                   // the touch driver is loaded
+    std::vector<std::string> taken; // instance numbers with a key but no device
+    const char* missing;            // a media file taken away
+    BOOL result;
+    std::vector<std::string> devices; // device create/remove events, in order
+    std::vector<std::string> boxes;   // message boxes
+};
+
+TEST_F(InstallDrivers, NtRootDeviceIdsAndTheTouchDriver) {
+    std::vector<std::string> all;
+    for (int i = 0; i < 20; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%04d", i);
+        all.push_back(number);
+    }
+    const std::string create = "device create instance=ROOT\\TOUCHSCREEN\\";
+    const NtCase cases[] = {
+        {"an earlier device is removed first",
+         false,
+         false,
+         {},
+         nullptr,
+         TRUE,
+         {"device remove instance=ROOT\\TOUCHSCREEN\\0000", create + "0000 class=Mouse"},
+         {}},
+        {"ids still taken: the next free one",
+         true,
+         false,
+         {"0000", "0001"},
+         nullptr,
+         TRUE,
+         {create + "0002 class=Mouse"},
+         {}},
+        {"all twenty ids taken: no device, no message", true, false, all, nullptr, TRUE, {}, {}},
+        {"touch driver loaded: its INF is not needed",
+         false,
+         true,
+         {},
+         "win2kxp\\trilloxp.inf",
+         TRUE,
+         {"device remove instance=ROOT\\TOUCHSCREEN\\0000", create + "0000 class=Mouse"},
+         {}},
+        {"touch driver INF missing",
+         true,
+         false,
+         {},
+         "win2kxp\\trilloxp.inf",
+         FALSE,
+         {create + "0000 class=Mouse"},
+         {"msgbox caption=\"Prompt\" text=\"Sorry Install usb device fail\" answer=OK"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        gSetupDouble = {};
+        Start(OsKind::WindowsXP, c.fresh);
+        if (c.plugged)
+            m->PlugScreen();
+        for (const auto& number : c.taken)
+            CreateKey(kRootEnum + number);
+        if (c.missing)
+            std::filesystem::remove(m->Disk().Resolve(std::string("D:\\") + c.missing).host);
+        if (!c.boxes.empty())
+            m->User().AnswerNextMessageBox(IDOK);
+        BOOL result = !c.result;
+        Run([&] {
+            RemoveRootTouchDevices(nullptr);
+            result = InstallDriversNt(nullptr, "C:\\Touch\\tpanel.exe");
+        });
+        EXPECT_EQ(result, c.result);
+        std::vector<std::string> devices;
+        for (const auto& event : Events("device "))
+            if (event.rfind("device create", 0) == 0 || event.rfind("device remove", 0) == 0)
+                devices.push_back(event);
+        EXPECT_EQ(devices, c.devices);
+        EXPECT_EQ(Events("msgbox"), c.boxes);
+        EXPECT_EQ(gSetupDouble.lastErrors, std::vector<DWORD>{});
+        EXPECT_EQ(gSetupDouble.autostart.size(), c.result ? 1u : 0u);
+        TearDown();
+    }
+}
+
+// 98 with two earlier enumerations of the screen: both instances and class
+// keys go; an INF that 98 named "OEMn" stays, any other goes from both INF
+// folders. A missing Trillo98.inf costs the touch driver's files only.
+TEST_F(InstallDrivers, NinetyEightRemovesTheOldRegistration) {
+    for (bool trilloMissing : {false, true}) {
+        SCOPED_TRACE(trilloMissing ? "Trillo98.inf missing" : "all media");
+        gSetupDouble = {};
+        Start(OsKind::Windows98, true);
+        const std::string usb = "Enum\\USB\\VID_595A&PID_0001\\";
+        const std::string classes = "System\\CurrentControlSet\\Services\\Class\\";
+        SetText(usb + "5&1", "Driver", "USB\\0003");
+        SetText(usb + "5&2", "Driver", "USB\\0004");
+        SetText(classes + "USB\\0003", "infpath", "oem2.inf");
+        SetText(classes + "USB\\0004", "infpath", "touchold.inf");
+        for (const char* folder : {"C:\\WINDOWS\\INF\\", "C:\\WINDOWS\\INF\\OTHER\\"})
+            for (const char* file : {"oem2.inf", "touchold.inf"})
+                m->Disk().PutText(std::string(folder) + file, "[Version]");
+        if (trilloMissing)
+            std::filesystem::remove(m->Disk().Resolve("D:\\win98\\Trillo98.inf").host);
+        BOOL result = FALSE;
+        Run([&] { result = InstallDriversWin98(nullptr, "C:\\Touch\\tpanel.exe"); });
+        EXPECT_TRUE(result);
+        EXPECT_TRUE(Events("msgbox").empty());
+        EXPECT_EQ(gSetupDouble.lastErrors, std::vector<DWORD>{});
+        EXPECT_FALSE(HklmKeyExists(usb + "5&1"));
+        EXPECT_FALSE(HklmKeyExists(usb + "5&2"));
+        EXPECT_FALSE(HklmKeyExists(classes + "USB\\0003"));
+        EXPECT_FALSE(HklmKeyExists(classes + "USB\\0004"));
+        EXPECT_TRUE(m->Disk().Exists("C:\\WINDOWS\\INF\\oem2.inf"));
+        EXPECT_TRUE(m->Disk().Exists("C:\\WINDOWS\\INF\\OTHER\\oem2.inf"));
+        EXPECT_FALSE(m->Disk().Exists("C:\\WINDOWS\\INF\\touchold.inf"));
+        EXPECT_FALSE(m->Disk().Exists("C:\\WINDOWS\\INF\\OTHER\\touchold.inf"));
+        EXPECT_EQ(m->Disk().Exists("C:\\WINDOWS\\INF\\Trillo98.inf"), !trilloMissing);
+        EXPECT_TRUE(m->Disk().Exists("C:\\WINDOWS\\SYSTEM32\\DRIVERS\\Pelmo98.sys"));
+        EXPECT_EQ(gSetupDouble.autostart.size(), 1u);
         TearDown();
     }
 }
