@@ -223,7 +223,7 @@ struct NtCase {
 TEST_F(InstallDrivers, NtRootDeviceIdsAndTheTouchDriver) {
     std::vector<std::string> all;
     for (int i = 0; i < 20; ++i) {
-        char number[8];
+        char number[16];
         std::snprintf(number, sizeof number, "%04d", i);
         all.push_back(number);
     }
