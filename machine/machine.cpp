@@ -12,6 +12,7 @@
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
 #include "platform/win32/program_images.h"
+#include "platform/win32/windows.h"
 
 #include <algorithm>
 #include <cctype>
@@ -69,6 +70,11 @@ struct Machine::Usb {
 class Machine::SetupDevices : public platform::setupapi::DeviceTree {
 public:
     explicit SetupDevices(Machine& machine) : machine_(machine) {}
+    // A boot starts from the registry: what setup did before it is there.
+    void Reset() {
+        created_.clear();
+        removed_.clear();
+    }
     void Created(const std::string& id) override { created_.insert(Key(id)); }
     void Installed(const std::string&) override {}
     void Removed(const std::string& id) override {
@@ -168,6 +174,26 @@ void Machine::Trace(const std::string& text) {
 
 void Machine::Settle() {
     runtime_->RunUntilIdle();
+    TakeExitWindowsRequest();
+}
+
+void Machine::TakeExitWindowsRequest() {
+    if (restarting_ || shutDown_)
+        return;
+    std::optional<UINT> request = system_->TakeExitWindowsRequest();
+    if (!request)
+        return;
+    if (*request & EWX_REBOOT)
+        Restart();
+    else if (*request & (EWX_SHUTDOWN | EWX_POWEROFF))
+        Shutdown();
+    else {
+        // Log-off: the programs end; the user logs on again.
+        for (platform::win32::ProcessId id : runtime_->RunningProcesses())
+            runtime_->Terminate(id, 0);
+        runtime_->RunUntilIdle();
+        LogOn();
+    }
 }
 
 ULONG UsbdiVersionOf(const MachineConfig& config) {
@@ -201,6 +227,8 @@ void Machine::Boot() {
     }
     Trace(boot);
     rootBus_ = std::make_unique<RootBus>();
+    setupDevices_->Reset();
+    rootInstance_.clear();
     AttachRootDevice();
     usb_ = std::make_unique<Usb>();
     platform::usb::UsbPort& port = usb_->hub.Port();
@@ -403,6 +431,7 @@ void Machine::Fault(ScreenFault fault, unsigned count) {
 
 void Machine::Wait(uint64_t milliseconds) {
     runtime_->AdvanceTime(milliseconds * kMillisecond);
+    TakeExitWindowsRequest();
 }
 
 NTSTATUS Machine::SetPower(const char* name, SYSTEM_POWER_STATE state) {
@@ -471,11 +500,15 @@ void Machine::Shutdown() {
         return;
     shutDown_ = true;
     Trace("machine shutdown");
+    TearDown();
+}
+
+void Machine::TearDown() {
     if (control_.IsOpen())
         control_.Close();
     for (platform::win32::ProcessId id : runtime_->RunningProcesses())
         runtime_->Terminate(id, 0);
-    Settle();
+    runtime_->RunUntilIdle();
     if (booted_) {
         // The input driver holds the touch driver open: it goes first.
         RemoveIfStarted(rootNode_, rootInstance_);
@@ -483,10 +516,57 @@ void Machine::Shutdown() {
         usb_.reset();
         input_.reset();
         rootBus_.reset();
-        Settle();
+        rootNode_ = nullptr;
+        screenNode_ = nullptr;
+        runtime_->RunUntilIdle();
         platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp);
     }
     kernel_->CheckForLeaks();
+}
+
+void Machine::Restart() {
+    if (shutDown_)
+        throw MachineError("restart: the machine has been shut down");
+    restarting_ = true;
+    Trace("machine restart");
+    TearDown();
+    booted_ = false;
+    const bool screenIn = plugged_;
+    plugged_ = false;
+    if (screenIn)
+        screens_.push_back(std::make_unique<devices::TouchScreenModel>());
+    Boot();
+    if (screenIn) {
+        // Still on its port: it arrives again without anyone plugging it.
+        plugged_ = true;
+        usb_->hub.Port().Plug(Screen(), {});
+    }
+    runtime_->RunUntilIdle();
+    LogOn();
+    restarting_ = false;
+    Settle();
+}
+
+// Starts each command of the machine's Run key, as the shell does at log-on.
+void Machine::LogOn() {
+    auto& registry = kernel_->Registry();
+    auto run =
+        registry.Open("\\REGISTRY\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    if (run == nullptr)
+        return;
+    for (const platform::registry::Value& value : registry.Values(run)) {
+        if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
+            continue;
+        std::string command;
+        for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
+            uint16_t unit = static_cast<uint16_t>(value.data[i] | value.data[i + 1] << 8);
+            if (unit == 0)
+                break;
+            command += unit < 0x80 ? static_cast<char>(unit) : '?';
+        }
+        WinExec(command.c_str(), SW_SHOWNORMAL);
+    }
+    runtime_->RunUntilIdle();
 }
 
 } // namespace machine

@@ -27,7 +27,7 @@
 //   screen report status=0x81 x=100 y=200
 //   screen fault timeout count=2
 //   power standby status=0x00000000 | power resume status=0x00000000
-//   machine shutdown
+//   machine restart | machine shutdown
 // and the ctl lines of control_client.h.
 //
 // Violations of the kernel's verifier are collected, not fatal; a caller
@@ -151,9 +151,18 @@ public:
     // Closes the control handle, ends the programs, removes the devices,
     // unloads the drivers and checks for leaks. Idempotent.
     void Shutdown();
+    // As Windows restarts: the same teardown and leak check, then a boot
+    // from what the disk and the registry hold now (registry, disk and clock
+    // stay), a screen still plugged in arrives again, and the log-on starts
+    // the commands of HKLM\...\CurrentVersion\Run. ExitWindowsEx with
+    // EWX_REBOOT leads here once control is back on the host.
+    void Restart();
 
 private:
     void Trace(const std::string& text);
+    void TearDown();
+    void LogOn();
+    void TakeExitWindowsRequest();
     NTSTATUS SetPower(const char* name, SYSTEM_POWER_STATE state);
     void OnScreenArrival(PDEVICE_OBJECT pdo);
     void OnScreenRemoval();
@@ -201,6 +210,7 @@ private:
     bool nextPortDisconnected_ = false;
     bool booted_ = false;
     bool shutDown_ = false;
+    bool restarting_ = false;
 };
 
 } // namespace machine
