@@ -188,6 +188,32 @@ TEST_F(InstallDrivers, AfterTheStepsAndARestartATouchMovesThePointer) {
     }
 }
 
+// The machine's own restart after setup on an installed XP: the earlier root
+// device goes, the new one (again 0000) comes up after the restart.
+TEST_F(InstallDrivers, TheMachinesRestartBindsTheNewRootDevice) {
+    Start(OsKind::WindowsXP, false);
+    m->PlugScreen();
+    BOOL result = FALSE;
+    Run([&] {
+        RemoveRootTouchDevices(nullptr);
+        result = InstallDriversNt(nullptr, "C:\\Touch\\tpanel.exe");
+    });
+    EXPECT_TRUE(result);
+    m->Restart();
+    EXPECT_TRUE(TouchMovesPointer());
+    std::vector<std::string> after;
+    bool restarted = false;
+    for (const auto& event : Events("")) {
+        restarted = restarted || event == "machine restart";
+        if (restarted && event.rfind("device add", 0) == 0)
+            after.push_back(event);
+    }
+    EXPECT_EQ(after, (std::vector<std::string>{
+                         kRoot + "service=pelmoxp filters=mouclass status=0x00000000", kScreen}));
+    m->Shutdown();
+    EXPECT_TRUE(m->Violations().empty());
+}
+
 void CreateKey(const std::string& path) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
