@@ -131,6 +131,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
         WriteInstalledPackage(registry, *disk_, config_.os);
     setupDevices_ = std::make_unique<SetupDevices>(*this);
     platform::setupapi::SetDeviceTree(setupDevices_.get());
+    progman_ = std::make_unique<platform::win32::ProgramManager>();
     runtime_ = std::make_unique<platform::win32::Runtime>();
     runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
         const platform::win32::ProgramSpec* found = programs_.Find(name);
@@ -146,6 +147,7 @@ Machine::~Machine() {
     Shutdown();
     platform::setupapi::SetDeviceTree(nullptr);
     runtime_.reset();
+    progman_.reset();
     disk_.reset();
     system_.reset();
     kernel_.reset();
@@ -475,6 +477,18 @@ platform::win32::ProcessId Machine::StartProgram(const std::string& nameOrPath,
     platform::win32::ProcessId id = runtime_->Start(spec);
     Settle();
     return id;
+}
+
+void Machine::InsertMedia(const std::string& hostFolder) {
+    if (!std::filesystem::is_directory(hostFolder))
+        throw MachineError("media insert: no folder \"" + hostFolder + "\"");
+    disk_->MapDrive('D', hostFolder);
+    Trace("media insert");
+}
+
+void Machine::EjectMedia() {
+    disk_->UnmapDrive('D');
+    Trace("media eject");
 }
 
 bool Machine::SaveScreenPicture(const std::string& path) {

@@ -39,6 +39,7 @@
 #include "machine/program_catalogue.h"
 #include "platform/kernel/kernel.h"
 #include "platform/win32/disk.h"
+#include "platform/win32/program_manager.h"
 #include "platform/win32/runtime.h"
 #include "platform/win32/scripted_user.h"
 #include "platform/win32/system_info.h"
@@ -106,6 +107,8 @@ public:
     ProgramCatalogue& Programs() { return programs_; }
     // C:\ (a host folder of its own) and, once a medium is in, D:\.
     platform::win32::Disk& Disk() { return *disk_; }
+    // The shell's Program Manager (DDE "PROGMAN"); its groups outlive restarts.
+    platform::win32::ProgramManager& Progman() { return *progman_; }
     ControlClient& Control() { return control_; }
     // The screen plugged in now, or the one the next plug brings: a screen
     // pulled out keeps nothing, so each arrival is a fresh model. Faults
@@ -138,6 +141,10 @@ public:
     void Settle(); // runs programs and due events until idle, without moving the clock
     NTSTATUS Standby();
     NTSTATUS Resume();
+
+    // --- The installation medium: a host folder as drive D:.
+    void InsertMedia(const std::string& hostFolder); // trace: media insert
+    void EjectMedia();                               // trace: media eject
 
     // --- Programs and pictures.
     // By path ("C:\dir\tpanel.exe", anything with a backslash or a colon):
@@ -191,6 +198,7 @@ private:
     std::unique_ptr<platform::kernel::Kernel> kernel_;
     std::unique_ptr<platform::win32::System> system_;
     std::unique_ptr<platform::win32::Disk> disk_;
+    std::unique_ptr<platform::win32::ProgramManager> progman_;
     std::unique_ptr<platform::win32::Runtime> runtime_;
     platform::win32::ScriptedUser user_;
     ControlClient control_;

@@ -1,4 +1,4 @@
-// privilege: what the logged-on user's token holds.
+// privilege, ddeserver: the user's token and the shell's DDE service.
 #include "touchsim/script_error.h"
 #include "touchsim/verb_table.h"
 
@@ -20,6 +20,15 @@ Action ParsePrivilege(const ScriptLine& line) {
     };
 }
 
+Action ParseDdeServer(const ScriptLine& line) {
+    const std::string& how = Need(line, 1, "stop or start");
+    NoMoreThan(line, 2);
+    if (how != "stop" && how != "start")
+        throw ScriptError(line.number, "bad ddeserver line (ddeserver stop|start)");
+    const bool running = how == "start";
+    return [running](Session& session) { session.Machine().Progman().SetRunning(running); };
+}
+
 } // namespace
 
 std::vector<VerbSpec> SystemVerbs() {
@@ -28,6 +37,10 @@ std::vector<VerbSpec> SystemVerbs() {
          "Whether the user's token holds the shutdown privilege (held unless denied); without "
          "it a program's restart fails on 2000 and XP.",
          false, ParsePrivilege},
+        {"ddeserver", "ddeserver stop|start",
+         "Stops or starts the Program Manager's DDE service: stopped, it answers no "
+         "connection, so a program's group commands fail silently.",
+         false, ParseDdeServer},
     };
 }
 

@@ -22,8 +22,8 @@ std::vector<VerbSpec> MachineVerbs();  // machine, boot, wait, standby, resume, 
 std::vector<VerbSpec> ScreenVerbs();   // plug, unplug, report, touch, fault, ctl
 std::vector<VerbSpec> RegistryVerbs(); // reg
 std::vector<VerbSpec> UserVerbs();     // start, click, answer, key, picture
-std::vector<VerbSpec> DiskVerbs();     // disk
-std::vector<VerbSpec> SystemVerbs();   // privilege
+std::vector<VerbSpec> DiskVerbs();     // disk, media
+std::vector<VerbSpec> SystemVerbs();   // privilege, ddeserver
 
 // Word index of the line, or a ScriptError "missing argument: what".
 const std::string& Need(const ScriptLine& line, size_t index, const char* what);

@@ -13,7 +13,9 @@ namespace platform::win32::detail {
 // The current disk's answer for path; NoPath without a disk.
 Disk::Resolved ResolveOnDisk(LPCSTR path);
 
-HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition);
+// A file it creates or replaces leaves the trace line file create path="..."
+// unless quiet (CopyFileA traces its copy instead).
+HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, bool quiet = false);
 
 // The Win32 error of a path that did not resolve to an entry.
 DWORD LookupError(const Disk::Resolved& resolved);

@@ -7,7 +7,8 @@
 // reading without sharing writes or deletion, so it can be neither
 // overwritten nor deleted.
 //
-// Trace lines: file copy from="..." to="..." [error=N]
+// Trace lines: file create path="..." (CreateFileA made or replaced it)
+//              file copy from="..." to="..." [error=N]
 //              file delete path="..." [error=N]
 #include "platform/trace/trace.h"
 #include "platform/win32/disk_files.h"
@@ -122,7 +123,7 @@ Disk::Resolved ResolveOnDisk(LPCSTR path) {
     return disk->Resolve(path);
 }
 
-HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition) {
+HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition, bool quiet) {
     Disk::Resolved resolved = ResolveOnDisk(path);
     const bool read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
     const bool write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
@@ -158,7 +159,9 @@ HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition) {
     }
     int flags = (exists ? 0 : O_CREAT) | (truncates ? O_TRUNC : 0);
     auto file = std::make_shared<DiskFile>();
-    file->fd = open(resolved.host.c_str(), O_RDWR | flags, 0644);
+    // Read-only opens work on host files that cannot be written (a medium).
+    int mode = (write || truncates || !exists) ? O_RDWR : O_RDONLY;
+    file->fd = open(resolved.host.c_str(), mode | flags, 0644);
     if (file->fd < 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -171,6 +174,8 @@ HANDLE OpenDiskFile(LPCSTR path, DWORD access, DWORD share, DWORD disposition) {
         std::lock_guard lock(gOpenMutex);
         gOpen.push_back(file);
     }
+    if (!quiet && (!exists || truncates))
+        Trace("file create path=" + platform::trace::Quote(path));
     // Documented: CREATE_ALWAYS and OPEN_ALWAYS on an existing file succeed
     // with ERROR_ALREADY_EXISTS as the last error.
     bool existed = exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
@@ -253,12 +258,11 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
     BOOL ok = FALSE;
-    HANDLE source = CreateFileA(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ, NULL,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE source =
+        OpenDiskFile(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, true);
     if (source != INVALID_HANDLE_VALUE) {
-        HANDLE target =
-            CreateFileA(lpNewFileName, GENERIC_WRITE, 0, NULL,
-                        bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        HANDLE target = OpenDiskFile(lpNewFileName, GENERIC_WRITE, 0,
+                                     bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, true);
         if (target != INVALID_HANDLE_VALUE) {
             std::vector<char> buffer(65536);
             ok = TRUE;

@@ -63,55 +63,82 @@ std::vector<std::string> SearchDirectories() {
     return directories;
 }
 
-} // namespace
+bool IsFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
-// Returns above 31 on success; 0, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND
-// or ERROR_BAD_FORMAT on failure (Microsoft's WinExec page). It returns at
-// once instead of waiting for the new program's first GetMessage.
-UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
-    if (lpCmdLine == NULL)
-        return 0;
-    std::string line = lpCmdLine;
-    std::string file;
-    std::string arguments;
-    if (!line.empty() && line[0] == '"') {
-        size_t close = line.find('"', 1);
-        file = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-        if (close != std::string::npos)
-            arguments = line.substr(close + 1);
-    } else {
-        size_t blank = line.find_first_of(" \t");
-        file = line.substr(0, blank);
-        if (blank != std::string::npos)
-            arguments = line.substr(blank);
-    }
-    arguments.erase(0, arguments.find_first_not_of(" \t") == std::string::npos
-                           ? arguments.size()
-                           : arguments.find_first_not_of(" \t"));
+std::string TrimmedLeft(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+// The program file a name leads to ("" when none): ".exe" added to a name
+// without an extension, a bare name looked up along the search order. *error
+// tells a missing file from a missing directory.
+std::string FindProgram(std::string file, DWORD* error) {
+    *error = ERROR_FILE_NOT_FOUND;
     if (file.empty())
-        return ERROR_FILE_NOT_FOUND;
+        return {};
     size_t nameStart = file.find_last_of("\\/:");
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
     if (file.find('.', nameStart) == std::string::npos)
         file += ".exe";
+    if (nameStart != 0) {
+        Disk::Resolved resolved = detail::ResolveOnDisk(file.c_str());
+        if (resolved.lookup != Disk::Lookup::Found)
+            *error = detail::LookupError(resolved);
+        return IsFile(file) ? file : std::string();
+    }
+    for (const std::string& directory : SearchDirectories()) {
+        if (IsFile(directory + "\\" + file))
+            return directory + "\\" + file;
+    }
+    return {};
+}
 
-    std::string path = file;
-    if (nameStart == 0) {
-        path.clear();
-        for (const std::string& directory : SearchDirectories()) {
-            std::string candidate = directory + "\\" + file;
-            DWORD attributes = GetFileAttributesA(candidate.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                path = candidate;
+} // namespace
+
+// Returns above 31 on success; 0, ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND
+// or ERROR_BAD_FORMAT on failure (Microsoft's WinExec page). It returns at
+// once instead of waiting for the new program's first GetMessage. An
+// unquoted name with blanks is tried as CreateProcess tries it: the text up
+// to the first blank, then to the next, and so on (Microsoft's CreateProcess
+// page, lpCommandLine).
+UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
+    if (lpCmdLine == NULL)
+        return 0;
+    const std::string line = TrimmedLeft(lpCmdLine);
+    std::string path;
+    std::string arguments;
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    if (!line.empty() && line[0] == '"') {
+        size_t close = line.find('"', 1);
+        path = FindProgram(
+            line.substr(1, close == std::string::npos ? std::string::npos : close - 1), &error);
+        if (close != std::string::npos)
+            arguments = TrimmedLeft(line.substr(close + 1));
+    } else {
+        size_t blank = 0;
+        size_t from = 0;
+        DWORD firstError = ERROR_SUCCESS;
+        while (path.empty()) {
+            blank = line.find_first_of(" \t", from);
+            from = blank + 1;
+            path = FindProgram(line.substr(0, blank), &error);
+            if (firstError == ERROR_SUCCESS)
+                firstError = error;
+            if (blank == std::string::npos)
                 break;
-            }
         }
         if (path.empty())
-            return ERROR_FILE_NOT_FOUND;
+            error = firstError;
+        else if (blank != std::string::npos)
+            arguments = TrimmedLeft(line.substr(blank));
     }
+    if (path.empty())
+        return error;
     ProcessId id = 0;
-    DWORD error = StartProgramImage(path, arguments, static_cast<int>(uCmdShow), &id);
-    if (error == ERROR_ACCESS_DENIED)
-        error = ERROR_FILE_NOT_FOUND;
+    error = StartProgramImage(path, arguments, static_cast<int>(uCmdShow), &id);
     return error == ERROR_SUCCESS ? 33 : error;
 }

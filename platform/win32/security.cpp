@@ -77,6 +77,8 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) {
     if (!System::Current().IsNt())
         return Fail(ERROR_CALL_NOT_IMPLEMENTED);
+    if (lpLuid == NULL)
+        return Fail(ERROR_NOACCESS);
     if (lpSystemName != NULL && *lpSystemName != '\0')
         return Fail(ERROR_INVALID_PARAMETER); // only the local system exists here
     for (const auto& privilege : kPrivileges) {

@@ -5,4 +5,5 @@
 #include "platform/win32/win_types.h"
 #include "platform/win32/win_base.h"
 #include "platform/win32/win_user.h"
+#include "platform/win32/win_dde.h"
 #include "platform/setupapi/setupapi.h"

@@ -3,7 +3,8 @@
 // the file is absent or no image; a running program's image can be neither
 // deleted nor overwritten.
 //
-// Sources: Microsoft's WinExec page (search order; above 31 on success,
+// Sources: Microsoft's WinExec and CreateProcess pages (search order, names
+// with blanks tried prefix by prefix; above 31 on success,
 // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_BAD_FORMAT); its
 // DeleteFileA page and Wine's kernel32 file tests (a running image:
 // ERROR_ACCESS_DENIED to delete, ERROR_SHARING_VIOLATION to write).
@@ -97,8 +98,11 @@ TEST_F(ProgramImages, WinExecSearchesAsWindowsDoes) {
              {"C:\\App\\missing.exe", ERROR_FILE_NOT_FOUND, ""},
              {"C:\\Nowhere\\near.exe", ERROR_PATH_NOT_FOUND, ""},
              {"C:\\App\\readme.exe", ERROR_BAD_FORMAT, ""},
-             // Blank-separated: the first word names the file.
-             {"C:\\Program Files\\Touch\\far.exe", ERROR_FILE_NOT_FOUND, ""},
+             // Unquoted with blanks: "C:\Program.exe" first, then longer prefixes.
+             {"C:\\Program Files\\Touch\\far.exe -t", 33,
+              "C:\\Program Files\\Touch\\far.exe|\"C:\\Program Files\\Touch\\far.exe\" -t"},
+             {"C:\\Program Files\\Touch\\none.exe", ERROR_FILE_NOT_FOUND, ""},
+             {"  winonly", 33, "C:\\WINDOWS\\winonly.exe|\"C:\\WINDOWS\\winonly.exe\""},
          }},
         {OsKind::Windows98,
          "C:\\WINDOWS\\SYSTEM\\sysonly.exe",

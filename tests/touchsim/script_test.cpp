@@ -36,6 +36,8 @@ TEST(ScriptErrorTest, MalformedLinesStopBeforeAnythingRuns) {
         {"answer maybe\n",
          "line 1: bad button \"maybe\" (ok, cancel, abort, retry, ignore, yes, no)"},
         {"privilege deny debug\n", "line 1: bad privilege line (privilege grant|deny shutdown)"},
+        {"media spin\n", "line 1: bad media line (media insert [FOLDER] | media eject)"},
+        {"ddeserver pause\n", "line 1: bad ddeserver line (ddeserver stop|start)"},
         {"disk frob\n", "line 1: unknown disk verb \"frob\" (disk image PATH NAME)"},
         {"disk image C:\\a.exe\n", "line 1: missing argument: NAME"},
     };
@@ -77,6 +79,14 @@ TEST(ScriptProgramTest, StartsAProgramByItsImageOnTheDisk) {
                               "start \"c:\\program files\\app\\PROBE.EXE\" -q\n"
                               "expect program start name=probe cmdline=\"-q\"\n");
     EXPECT_EQ(outcome.result.exitCode, 0) << outcome.result.error;
+}
+
+// The build's media folder as D:, its programs under the names setup copies.
+TEST(ScriptProgramTest, TheMediaFolderIsDriveD) {
+    Outcome outcome = RunTsim("media insert\n"
+                              "start D:\\tpanel.ex_\n");
+    EXPECT_EQ(outcome.result.error, "line 2: start: cannot start \"D:\\tpanel.ex_\": error 11");
+    EXPECT_TRUE(outcome.Has("media insert"));
 }
 
 TEST(ScriptErrorTest, ExpectMatchesInOrderFromTheLastMatch) {

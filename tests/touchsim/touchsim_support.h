@@ -1,8 +1,9 @@
-// Running scripts in tests: the probe program in the machine's catalogue,
+// Running scripts in tests: the probe and steps programs in the machine's catalogue,
 // the trace captured.
 #pragma once
 
 #include "tests/touchsim/probe_program.h"
+#include "tests/touchsim/steps_program.h"
 #include "touchsim/runner.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@ inline Outcome RunTsim(const std::string& script) {
     Outcome outcome;
     touchsim::RunOptions options;
     options.programs.Add(ProbeProgram());
+    options.programs.Add(StepsProgram());
     options.traceOut = [&outcome](const std::string& line) { outcome.trace.push_back(line); };
     outcome.result = touchsim::RunScript(script, options);
     return outcome;

@@ -222,6 +222,8 @@ TEST_F(DiskFiles, CallsInSequence) {
 
 TEST_F(DiskFiles, CopiesAndDeletionsLeaveTraceLines) {
     disk.PutText("C:\\a.txt", "a");
+    CloseHandle(CreateFileA("C:\\c.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    CloseHandle(CreateFileA("C:\\c.txt", GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
     CopyFileA("C:\\a.txt", "C:\\b.txt", FALSE);
     CopyFileA("C:\\a.txt", "C:\\b.txt", TRUE);
     DeleteFileA("C:\\b.txt");
@@ -230,6 +232,7 @@ TEST_F(DiskFiles, CopiesAndDeletionsLeaveTraceLines) {
     for (const std::string& line : Trace())
         events.push_back(line.substr(line.find(' ') + 1));
     EXPECT_EQ(events, (std::vector<std::string>{
+                          "file create path=\"C:\\\\c.txt\"",
                           "file copy from=\"C:\\\\a.txt\" to=\"C:\\\\b.txt\"",
                           "file copy from=\"C:\\\\a.txt\" to=\"C:\\\\b.txt\" error=80",
                           "file delete path=\"C:\\\\b.txt\"",
@@ -246,6 +249,17 @@ TEST_F(DiskFiles, DosDeviceNames) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(QueryDosDeviceA("vududode", target, sizeof target), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+    // A driver's \DosDevices link answers by its name, in any case.
+    UNICODE_STRING link, device;
+    RtlInitUnicodeString(&link, u"\\DosDevices\\vududode");
+    RtlInitUnicodeString(&device, u"\\Device\\vududode0");
+    ASSERT_EQ(IoCreateSymbolicLink(&link, &device), STATUS_SUCCESS);
+    EXPECT_EQ(QueryDosDeviceA("VUDUDODE", target, sizeof target), 19u);
+    EXPECT_STREQ(target, "\\Device\\vududode0");
+    // No name: every name, each with its NUL, and one more NUL.
+    EXPECT_EQ(QueryDosDeviceA(nullptr, target, sizeof target), 13u);
+    EXPECT_EQ(std::string(target, 13), std::string("C:\0vududode\0\0", 13));
+    IoDeleteSymbolicLink(&link);
     system.SetOs(OsKind::Windows98);
     EXPECT_EQ(QueryDosDeviceA("C:", target, sizeof target), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
