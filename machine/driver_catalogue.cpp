@@ -37,4 +37,19 @@ platform::kernel::Kernel::DriverService DriverCatalogue::Service(const std::stri
     return {service, entry, imports_.at(service)};
 }
 
+std::string DriverImageText(const std::string& name) {
+    return "driver " + name + "\n";
+}
+
+std::optional<std::string> DriverImageName(const std::vector<uint8_t>& bytes) {
+    const std::string text(bytes.begin(), bytes.end());
+    const std::string prefix = "driver ";
+    if (text.rfind(prefix, 0) != 0 || text.empty() || text.back() != '\n')
+        return std::nullopt;
+    std::string name = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+    if (name.empty() || name.find_first_of(" \r\n") != std::string::npos)
+        return std::nullopt;
+    return name;
+}
+
 } // namespace machine

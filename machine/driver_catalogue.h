@@ -1,13 +1,16 @@
-// The driver images the machine can load, by service name. On Windows a
-// service key names an image file; here each service name stands for the
-// host entry point of a driver linked into the program. The setup's INF
-// files will decide which services a device gets; the catalogue only says
-// which of them exist.
+// The driver images the machine can load, by name. On Windows a service
+// key names an image file; on the host an image file on the machine's disk
+// holds "driver NAME\n" (as a program image holds "program NAME\n"), and
+// the catalogue gives the host entry point of the driver linked into the
+// program under that name. The registry decides which image a device gets;
+// the catalogue only says which drivers exist.
 #pragma once
 
 #include "platform/kernel/kernel.h"
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,5 +34,10 @@ private:
     std::map<std::string, PDRIVER_INITIALIZE> entries_;
     std::map<std::string, std::vector<std::string>> imports_;
 };
+
+// "driver NAME\n": the image file of the catalogue's driver NAME.
+std::string DriverImageText(const std::string& name);
+// The driver an image file's bytes name; nullopt when they are no driver image.
+std::optional<std::string> DriverImageName(const std::vector<uint8_t>& bytes);
 
 } // namespace machine

@@ -1,5 +1,7 @@
 #include "machine/installed_package.h"
 
+#include "machine/driver_catalogue.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -136,9 +138,11 @@ void Install98(platform::registry::Store& store) {
 
 } // namespace
 
-void WriteSystemRegistry(platform::registry::Store& store, OsKind os) {
+void WriteSystem(platform::registry::Store& store, platform::win32::Disk& disk, OsKind os) {
     if (os == OsKind::Windows98)
         return;
+    disk.PutText(platform::win32::SystemDirectoryOf(os) + "\\drivers\\mouclass.sys",
+                 DriverImageText("mouclass"));
     const std::string mouse = kNtClass + kMouseGuid;
     Text(store, mouse, "", "Mice and other pointing devices");
     Text(store, mouse, "Class", "Mouse");
@@ -152,11 +156,19 @@ void WriteSystemRegistry(platform::registry::Store& store, OsKind os) {
     Text(store, mouclass, "ImagePath", "system32\\DRIVERS\\mouclass.sys", kExpandSz);
 }
 
-void WriteInstalledPackage(platform::registry::Store& store, OsKind os) {
-    if (os == OsKind::Windows98)
+void WriteInstalledPackage(platform::registry::Store& store, platform::win32::Disk& disk,
+                           OsKind os) {
+    const std::string drivers =
+        platform::win32::WindowsDirectoryOf(os) +
+        (os == OsKind::Windows98 ? "\\SYSTEM32\\DRIVERS\\" : "\\system32\\drivers\\");
+    disk.PutText(drivers + "korvex.sys", DriverImageText("korvex"));
+    if (os == OsKind::Windows98) {
         Install98(store);
-    else
+        disk.PutText(drivers + "Pelmo98.sys", DriverImageText("pelmo98"));
+    } else {
         InstallNt(store);
+        disk.PutText(drivers + "pelmoxp.sys", DriverImageText("pelmoxp"));
+    }
 }
 
 } // namespace machine

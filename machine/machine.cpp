@@ -14,6 +14,8 @@
 #include "platform/win32/program_images.h"
 #include "platform/win32/windows.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -68,6 +70,11 @@ struct Machine::Usb {
 class Machine::SetupDevices : public platform::setupapi::DeviceTree {
 public:
     explicit SetupDevices(Machine& machine) : machine_(machine) {}
+    // A boot starts from the registry: what setup did before it is there.
+    void Reset() {
+        created_.clear();
+        removed_.clear();
+    }
     void Created(const std::string& id) override { created_.insert(Key(id)); }
     void Installed(const std::string&) override {}
     void Removed(const std::string& id) override {
@@ -116,14 +123,14 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     registry.Create("\\REGISTRY\\User\\.Default\\Software");
     system_ = std::make_unique<platform::win32::System>();
     system_->SetOs(config_.os);
-    WriteSystemRegistry(registry, config_.os);
-    if (!config_.fresh)
-        WriteInstalledPackage(registry, config_.os);
-    setupDevices_ = std::make_unique<SetupDevices>(*this);
-    platform::setupapi::SetDeviceTree(setupDevices_.get());
     disk_ = std::make_unique<platform::win32::Disk>(config_.os);
     if (config_.keepDisk)
         disk_->Keep();
+    WriteSystem(registry, *disk_, config_.os);
+    if (!config_.fresh)
+        WriteInstalledPackage(registry, *disk_, config_.os);
+    setupDevices_ = std::make_unique<SetupDevices>(*this);
+    platform::setupapi::SetDeviceTree(setupDevices_.get());
     progman_ = std::make_unique<platform::win32::ProgramManager>();
     runtime_ = std::make_unique<platform::win32::Runtime>();
     runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
@@ -235,6 +242,8 @@ void Machine::Boot() {
     }
     Trace(boot);
     rootBus_ = std::make_unique<RootBus>();
+    setupDevices_->Reset();
+    rootInstance_.clear();
     AttachRootDevice();
     usb_ = std::make_unique<Usb>();
     platform::usb::UsbPort& port = usb_->hub.Port();
@@ -244,13 +253,35 @@ void Machine::Boot() {
 }
 
 std::string Machine::WindowsDirectory() const {
-    return "C:\\WINDOWS";
+    return platform::win32::WindowsDirectoryOf(config_.os);
+}
+
+std::vector<std::string> Machine::InfDirectoryFiles() const {
+    std::vector<std::string> infs;
+    const std::string directory = WindowsDirectory() + "\\INF";
+    platform::win32::Disk::Resolved resolved = disk_->Resolve(directory);
+    std::error_code error;
+    if (resolved.lookup != platform::win32::Disk::Lookup::Found)
+        return infs;
+    for (const auto& entry : std::filesystem::directory_iterator(resolved.host, error)) {
+        std::string name = entry.path().filename().string();
+        std::string lower = name;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (entry.is_regular_file() && lower.size() > 4 && lower.substr(lower.size() - 4) == ".inf")
+            infs.push_back(directory + "\\" + name);
+    }
+    std::sort(infs.begin(), infs.end());
+    return infs;
 }
 
 bool Machine::ResolveDrivers(const std::string& instance, const DriverChoice& choice,
                              platform::kernel::Kernel::DriverService* function,
                              std::vector<platform::kernel::Kernel::DriverService>* filters) {
-    PDRIVER_INITIALIZE entry = drivers_.Find(choice.service);
+    // The image file names the driver; without it nothing loads.
+    std::optional<std::vector<uint8_t>> image = disk_->ReadFile(choice.imagePath);
+    std::optional<std::string> name = image ? DriverImageName(*image) : std::nullopt;
+    PDRIVER_INITIALIZE entry = name ? drivers_.Find(*name) : nullptr;
     if (entry == nullptr) {
         Trace("device driver-missing instance=" + instance + " service=" + choice.service +
               " file=" + choice.imagePath);
@@ -302,8 +333,8 @@ void Machine::OnScreenArrival(PDEVICE_OBJECT pdo) {
     DriverChoice choice;
     if (!ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
         std::string inf;
-        std::vector<std::string> infs; // the INF directory's files
-        if (!platform::setupapi::InstallNewDevice(infs, instance, {TouchHardwareId()}, &inf) ||
+        if (!platform::setupapi::InstallNewDevice(InfDirectoryFiles(), instance,
+                                                  {TouchHardwareId()}, &inf) ||
             !ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
             Trace("device nodriver instance=" + instance);
             return;

@@ -182,6 +182,8 @@ private:
                         platform::kernel::Kernel::DriverService* function,
                         std::vector<platform::kernel::Kernel::DriverService>* filters);
     std::string WindowsDirectory() const;
+    // The *.inf files of the Windows INF directory, by name.
+    std::vector<std::string> InfDirectoryFiles() const;
 
     MachineConfig config_;
     DriverCatalogue drivers_;

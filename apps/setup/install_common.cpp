@@ -18,7 +18,7 @@ BOOL JoinPath(LPSTR buffer, DWORD size, LPCSTR first, LPCSTR second) {
     return TRUE;
 }
 
-BOOL GetSetupDirectory(LPSTR buffer, DWORD size) {
+BOOL SetupSourceRoot(LPSTR buffer, DWORD size) {
     DWORD length = GetModuleFileNameA(NULL, buffer, size);
     if (length == 0 || length >= size)
         return FALSE;
@@ -48,7 +48,7 @@ BOOL InstallInfFiles(HWND owner, LPCSTR infName, LPCSTR infClass, LPCSTR filesSe
                      LPCSTR targetDirectory, INF_FURTHER_STEPS further, PVOID context) {
     char setupDirectory[SETUP_PATH_SIZE];
     char infPath[SETUP_PATH_SIZE];
-    if (!GetSetupDirectory(setupDirectory, sizeof setupDirectory) ||
+    if (!SetupSourceRoot(setupDirectory, sizeof setupDirectory) ||
         !JoinPath(infPath, sizeof infPath, setupDirectory, infName))
         return FALSE;
     HINF inf = SetupOpenInfFileA(infPath, infClass, INF_STYLE_WIN4, NULL);

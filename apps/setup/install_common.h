@@ -8,7 +8,7 @@
 #define SETUP_PATH_SIZE MAX_PATH
 
 // The setup program's directory with its trailing backslash.
-BOOL GetSetupDirectory(LPSTR buffer, DWORD size);
+BOOL SetupSourceRoot(LPSTR buffer, DWORD size);
 // The Windows or system directory; FALSE when it does not fit `size`.
 BOOL GetWindowsDir(LPSTR buffer, DWORD size);
 BOOL GetSystemDir(LPSTR buffer, DWORD size);

@@ -103,7 +103,7 @@ void DeleteInf(LPCSTR windows, LPCSTR folder, LPCSTR infPath) {
 
 BOOL InstallHidBridge98(HWND owner) {
     char setupDirectory[SETUP_PATH_SIZE], windows[SETUP_PATH_SIZE], inf[SETUP_PATH_SIZE];
-    if (!GetSetupDirectory(setupDirectory, sizeof setupDirectory) ||
+    if (!SetupSourceRoot(setupDirectory, sizeof setupDirectory) ||
         !GetWindowsDir(windows, sizeof windows) ||
         !JoinPath(inf, sizeof inf, setupDirectory, "win98\\pelmo98.inf"))
         return FALSE;
@@ -169,7 +169,7 @@ BOOL RemoveOldUsbRegistration98(LPCSTR usbId) {
 
 BOOL InstallTouchDriver98(HWND owner) {
     char setupDirectory[SETUP_PATH_SIZE], windows[SETUP_PATH_SIZE], system[SETUP_PATH_SIZE];
-    if (!GetSetupDirectory(setupDirectory, sizeof setupDirectory) ||
+    if (!SetupSourceRoot(setupDirectory, sizeof setupDirectory) ||
         !GetWindowsDir(windows, sizeof windows) || !GetSystemDir(system, sizeof system))
         return FALSE;
     CopyBeside(setupDirectory, "win98\\Trillo98.inf", windows, "\\inf\\Trillo98.inf");

@@ -76,7 +76,7 @@ void RemoveRootTouchDevices(HWND owner) {
 
 BOOL CreateRootTouchDevice(HWND owner) {
     char setupDirectory[SETUP_PATH_SIZE], infPath[SETUP_PATH_SIZE];
-    if (!GetSetupDirectory(setupDirectory, sizeof setupDirectory) ||
+    if (!SetupSourceRoot(setupDirectory, sizeof setupDirectory) ||
         !JoinPath(infPath, sizeof infPath, setupDirectory, "win2kxp\\pelmoxp.inf"))
         return FALSE;
     HINF inf = SetupOpenInfFileA(infPath, "MOUSE", INF_STYLE_WIN4, NULL);
@@ -111,7 +111,7 @@ BOOL CreateRootTouchDevice(HWND owner) {
 
 BOOL InstallMouseServiceNt(HWND owner) {
     char setupDirectory[SETUP_PATH_SIZE], infPath[SETUP_PATH_SIZE];
-    if (!GetSetupDirectory(setupDirectory, sizeof setupDirectory) ||
+    if (!SetupSourceRoot(setupDirectory, sizeof setupDirectory) ||
         !JoinPath(infPath, sizeof infPath, setupDirectory, "win2kxp\\pelmoxp.inf"))
         return FALSE;
     if (!SetupDiInstallClassA(owner, infPath, DI_FORCECOPY, NULL))

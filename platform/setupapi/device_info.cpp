@@ -165,7 +165,7 @@ HKEY OpenDriverKey(const DeviceInfo& device, bool create, DWORD* error) {
         }
         std::string classKey = ClassKeyName(device.classGuid, ReadValue(instance, "Class"));
         for (int n = 0; n < 10000 && driver.empty(); ++n) {
-            char number[8];
+            char number[16];
             std::snprintf(number, sizeof number, "%04d", n);
             if (!KeyExists(ClassRoot() + "\\" + classKey + "\\" + number))
                 driver = classKey + "\\" + number;
@@ -291,7 +291,7 @@ BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, PCSTR DeviceName,
         std::string base = "ROOT\\" + Upper(id);
         id.clear();
         for (int n = 0; n < 10000 && id.empty(); ++n) {
-            char number[8];
+            char number[16];
             std::snprintf(number, sizeof number, "%04d", n);
             if (!KeyExists(InstanceKeyPath(base + "\\" + number)))
                 id = base + "\\" + number;

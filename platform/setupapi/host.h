@@ -3,8 +3,9 @@
 // Windows and system directories (the machine's disk). Devices: the device
 // tree that root devices join when registered and leave when removed.
 //
-// A machine or a test installs both before programs call the library;
-// without them, files are missing and devices live in the registry only.
+// Without a FileAccess installed the library uses the Win32 file calls on
+// the current disk, as setupapi uses kernel32; tests install their own.
+// Without a DeviceTree, devices live in the registry only.
 #pragma once
 
 #include "platform/win32/win_base.h"
@@ -21,7 +22,7 @@ public:
     virtual DWORD Read(const std::string& path, std::string* data) = 0;
     virtual DWORD Copy(const std::string& from, const std::string& to) = 0;
     virtual DWORD Delete(const std::string& path) = 0;
-    // "C:\WINDOWS" and "C:\WINDOWS\SYSTEM" (98) or "C:\WINDOWS\system32" (NT).
+    // Without their trailing backslash.
     virtual std::string WindowsDirectory() = 0;
     virtual std::string SystemDirectory() = 0;
 };

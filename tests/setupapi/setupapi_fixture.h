@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/setupapi/host.h"
+#include "tests/support/ansi_registry.h"
 #include "tests/win32base/win32_fixture.h"
 
 #include <map>
@@ -109,13 +110,7 @@ protected:
         return data;
     }
 
-    bool KeyExists(const std::string& path) {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
+    bool KeyExists(const std::string& path) { return support::HklmKeyExists(path); }
 
     MemoryFiles disk;
     RecordingTree tree;
