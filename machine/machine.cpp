@@ -8,11 +8,25 @@
 #include "platform/usb/usb_hub.h"
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
+#include "platform/win32/win_shell.h"
 
 #include <cstdio>
 
 namespace machine {
+
 namespace {
+
+// "C:\UsbTouch\keyflip.exe /x" -> "keyflip"
+std::string ProgramNameOf(const std::string& commandLine) {
+    std::string file = commandLine.substr(0, commandLine.find(' '));
+    size_t slash = file.find_last_of("\\/");
+    if (slash != std::string::npos)
+        file = file.substr(slash + 1);
+    size_t dot = file.rfind('.');
+    if (dot != std::string::npos)
+        file = file.substr(0, dot);
+    return file;
+}
 
 using platform::kernel::Kernel;
 
@@ -75,6 +89,19 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     system_->SetOs(config_.os);
     runtime_ = std::make_unique<platform::win32::Runtime>();
     runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
+    // WinExec by the file name of the command's program, until programs are
+    // found by their files on the machine's disk.
+    platform::win32::SetProgramLauncher([this](const std::string& commandLine, UINT show) -> UINT {
+        const platform::win32::ProgramSpec* found = programs_.Find(ProgramNameOf(commandLine));
+        if (found == nullptr)
+            return ERROR_FILE_NOT_FOUND;
+        platform::win32::ProgramSpec spec = *found;
+        spec.show = static_cast<int>(show);
+        if (spec.imagePath.empty())
+            spec.imagePath = "C:\\" + spec.name + ".exe";
+        runtime_->Start(spec);
+        return 33;
+    });
     screens_.push_back(std::make_unique<devices::TouchScreenModel>());
 }
 

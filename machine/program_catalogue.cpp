@@ -1,5 +1,7 @@
 #include "machine/program_catalogue.h"
 
+#include "apps/panel/tpanel_entry.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -15,7 +17,14 @@ std::string Lower(std::string text) {
 } // namespace
 
 ProgramCatalogue ProgramCatalogue::Product() {
-    return {};
+    ProgramCatalogue catalogue;
+    platform::win32::ProgramSpec panel;
+    panel.name = "tpanel";
+    panel.entry = TpanelMain;
+    panel.module = "tpanel";
+    panel.imagePath = "C:\\UsbTouch\\tpanel.exe";
+    catalogue.Add(panel);
+    return catalogue;
 }
 
 void ProgramCatalogue::Add(const platform::win32::ProgramSpec& spec) {

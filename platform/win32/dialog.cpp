@@ -5,6 +5,7 @@
 #include "platform/win32/controls.h"
 #include "platform/win32/resources.h"
 #include "platform/win32/window_manager.h"
+#include "platform/trace/trace.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -328,13 +329,28 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
     return CreateModeless(hInstance, t, hWndParent, lpDialogFunc, dwInitParam);
 }
 
+// A dialog from a template resource shows in the trace while it runs:
+//   window open program=tpanel dialog=156 caption="check"
+//   window close program=tpanel dialog=156 result=2
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                DLGPROC lpDialogFunc, LPARAM dwInitParam) {
     DialogTemplate t;
     if (!LoadTemplate(hInstance, lpTemplateName, &t)) {
         return -1;
     }
-    return Modal(hInstance, t, hWndParent, lpDialogFunc, dwInitParam);
+    Window* dialog = BuildDialog(hInstance, t, hWndParent, lpDialogFunc, dwInitParam);
+    if (dialog == nullptr) {
+        return -1;
+    }
+    std::string label = "program=" + Caller()->info.name + " dialog=" +
+                        (IS_INTRESOURCE(lpTemplateName) ? std::to_string((UINT_PTR)lpTemplateName)
+                                                        : platform::trace::Quote(lpTemplateName));
+    platform::trace::Emit(St().kernel.Now(), "window open " + label + " caption=" +
+                                                 platform::trace::Quote(dialog->text));
+    INT_PTR result = RunModal(dialog, true);
+    platform::trace::Emit(St().kernel.Now(),
+                          "window close " + label + " result=" + std::to_string((long long)result));
+    return result;
 }
 
 INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA hDialogTemplate,

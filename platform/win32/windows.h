@@ -5,3 +5,4 @@
 #include "platform/win32/win_types.h"
 #include "platform/win32/win_base.h"
 #include "platform/win32/win_user.h"
+#include "platform/win32/win_shell.h"

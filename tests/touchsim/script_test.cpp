@@ -54,7 +54,7 @@ TEST(ScriptErrorTest, LinesThatCannotBeCarriedOutStopTheRunThere) {
         {"plug\nplug\n", "line 2: plug: the screen is plugged in already"},
         {"plug\nexpect pointer move x=1 y=1\n",
          "line 2: expected trace line not found: pointer move x=1 y=1"},
-        {"start tpanel\n", "line 1: start: no program named \"tpanel\""},
+        {"start nosuch\n", "line 1: start: no program named \"nosuch\""},
         {"reg delete HKLM\\SOFTWARE\\Missing\n", "line 1: reg delete failed with error 2"},
         {"click text Nothing\n", "line 1: no control \"Nothing\" in the foreground window"},
     };

@@ -309,8 +309,10 @@ TEST(DeterminismTest, TheSameScriptGivesTheSameTrace) {
     EXPECT_EQ(first, second);
     EXPECT_THAT(first,
                 ElementsAre("0.000 program start name=script cmdline=\"\"",
+                            "0.000 window open program=script dialog=100 caption=\"Test dialog\"",
                             "700.000 msgbox caption=\"Prompt\" text=\"tick\" answer=OK",
                             "1000.000 user click control=1018 x=69 y=78", "2000.000 user key vk=27",
+                            "2000.000 window close program=script dialog=100 result=2",
                             "2000.000 program exit name=script code=2"));
 }
 
