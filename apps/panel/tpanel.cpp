@@ -11,6 +11,8 @@ public:
     PanelApp() : state_() {}
 
     BOOL InitInstance() override {
+        // The slider and the progress bar are common controls.
+        InitCommonControls();
         ::MainDialog dialog;
         state_.Main = &dialog;
         SetMainDialog(&dialog);
