@@ -5,6 +5,8 @@
 #include "platform/win32/win_base.h"
 #include "platform/win32/window_manager.h"
 
+#include <algorithm>
+
 namespace platform::win32::detail {
 
 void WaitForReply(const std::shared_ptr<SentMessage>& sent); // runtime.cpp
@@ -292,7 +294,10 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
     return CallProc(w, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
+// Intervals below USER_TIMER_MINIMUM are raised to it; an identifier in use
+// on the window replaces that timer.
 UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
+    uElapse = std::max<UINT>(uElapse, USER_TIMER_MINIMUM);
     Process* p = Caller();
     if (hWnd != nullptr) {
         Window* w = FromHandle(hWnd);
@@ -310,7 +315,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
             if (timer->event != 0) {
                 st.kernel.Cancel(timer->event);
             }
-            timer->period = uint64_t(uElapse == 0 ? 1 : uElapse) * 10000;
+            timer->period = uint64_t(uElapse) * 10000;
             timer->proc = lpTimerFunc;
             timer->nextDue = st.kernel.Now() + timer->period;
             timer->due = false;
@@ -321,7 +326,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
     auto timer = std::make_unique<Timer>();
     timer->hwnd = hWnd;
     timer->id = nIDEvent;
-    timer->period = uint64_t(uElapse == 0 ? 1 : uElapse) * 10000;
+    timer->period = uint64_t(uElapse) * 10000;
     timer->proc = lpTimerFunc;
     timer->nextDue = st.kernel.Now() + timer->period;
     ScheduleTimer(timer.get());
