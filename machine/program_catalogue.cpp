@@ -1,5 +1,6 @@
 #include "machine/program_catalogue.h"
 
+#include "apps/companions/companion_entries.h"
 #include "apps/panel/tpanel_entry.h"
 
 #include <algorithm>
@@ -24,6 +25,19 @@ ProgramCatalogue ProgramCatalogue::Product() {
     panel.module = "tpanel";
     panel.imagePath = "C:\\UsbTouch\\tpanel.exe";
     catalogue.Add(panel);
+    struct Companion {
+        const char* name;
+        platform::win32::ProgramEntry entry;
+    };
+    for (const Companion& companion :
+         {Companion{"keyflip", KeyflipMain}, Companion{"beep", BeepMain}}) {
+        platform::win32::ProgramSpec spec;
+        spec.name = companion.name;
+        spec.entry = companion.entry;
+        spec.module = "companions";
+        spec.imagePath = "C:\\UsbTouch\\" + spec.name + ".exe";
+        catalogue.Add(spec);
+    }
     return catalogue;
 }
 

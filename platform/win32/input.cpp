@@ -120,6 +120,7 @@ void RouteMouse(const RawInput& input) {
                 st.buttonsSwapped ? kButtons[(&button - kButtons) ^ 2] : button;
             if (button.down) {
                 st.physicalButtons |= button.mask;
+                st.pressedSinceAsked |= button.mask;
                 st.buttons |= logical.mask;
             } else {
                 st.physicalButtons &= ~button.mask;
@@ -226,11 +227,17 @@ VOID WINAPI mouse_event(DWORD dwFlags, DWORD dx, DWORD dy, DWORD dwData, ULONG_P
     platform::win32::InjectMouse(dwFlags, (LONG)dx, (LONG)dy);
 }
 
+// The physical button: the top bit while it is down, the low bit when it was
+// pressed since the last call (Microsoft's page of GetAsyncKeyState).
 SHORT WINAPI GetAsyncKeyState(int vKey) {
     platform::win32::detail::RouteRawInput();
-    DWORD pressed = platform::win32::detail::St().physicalButtons;
+    auto& st = platform::win32::detail::St();
     DWORD mask = vKey == VK_LBUTTON ? MK_LBUTTON : vKey == VK_RBUTTON ? MK_RBUTTON : 0;
-    return (SHORT)((pressed & mask) != 0 ? 0x8000 : 0);
+    unsigned state = (st.physicalButtons & mask) != 0 ? 0x8000 : 0;
+    if ((st.pressedSinceAsked & mask) != 0)
+        state |= 1;
+    st.pressedSinceAsked &= ~mask;
+    return (SHORT)state;
 }
 
 BOOL WINAPI SwapMouseButton(BOOL fSwap) {
