@@ -463,14 +463,15 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
     if (dialog == nullptr || target == nullptr || !IsDescendant(dialog, target)) {
         return FALSE;
     }
-    bool wantsReturn = target->kind == WindowKind::Edit && (target->style & ES_MULTILINE) != 0 &&
-                       (target->style & ES_WANTRETURN) != 0;
-    if (lpMsg->message == WM_KEYDOWN) {
+    // The control says which keys it keeps for itself.
+    LRESULT code = 0;
+    if (lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_CHAR) {
+        code = CallProc(target, WM_GETDLGCODE, lpMsg->wParam, reinterpret_cast<LPARAM>(lpMsg));
+    }
+    bool wantsKey = (code & DLGC_WANTALLKEYS) != 0;
+    if (lpMsg->message == WM_KEYDOWN && !wantsKey) {
         switch (lpMsg->wParam) {
         case VK_RETURN:
-            if (wantsReturn) {
-                break;
-            }
             if (IsPushButton(target) && dialog->focusedButton == target->handle) {
                 ClickCommand(dialog, target->id);
             } else {
@@ -482,6 +483,9 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
             ClickCommand(dialog, IDCANCEL);
             return TRUE;
         case VK_TAB:
+            if ((code & DLGC_WANTTAB) != 0) {
+                break;
+            }
             FocusNextTabStop(dialog, target);
             return TRUE;
         default:
@@ -489,7 +493,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
         }
     } else if (lpMsg->message == WM_CHAR) {
         WPARAM ch = lpMsg->wParam;
-        if ((ch == '\r' && !wantsReturn) || ch == 27 || ch == '\t') {
+        if (!wantsKey && (ch == '\r' || ch == 27 || (ch == '\t' && (code & DLGC_WANTTAB) == 0))) {
             return TRUE;
         }
     }

@@ -145,6 +145,9 @@ void RouteKeyboard(const RawInput& input) {
         PostInput(target, WM_CHAR, input.vk, 1);
         return;
     }
+    if (input.vk == VK_SHIFT) {
+        st.shiftDown = !input.keyUp;
+    }
     LPARAM flags = input.keyUp ? (LPARAM)0xC0000001u : 1;
     PostInput(target, input.keyUp ? WM_KEYUP : WM_KEYDOWN, input.vk, flags);
 }

@@ -239,36 +239,36 @@ BOOL WINAPI WaitMessage(void) {
     return WaitForMessageWork() ? TRUE : FALSE;
 }
 
+// The character of a key as the US layout gives it, Shift honoured; posted
+// to the window's queue as TranslateMessage does.
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     if (lpMsg->message != WM_KEYDOWN) {
         return FALSE;
     }
+    static const char kShiftedDigits[] = ")!@#$%^&*(";
+    bool shift = St().shiftDown;
+    WPARAM key = lpMsg->wParam;
     WPARAM ch = 0;
-    switch (lpMsg->wParam) {
+    switch (key) {
     case VK_BACK:
     case VK_TAB:
     case VK_RETURN:
     case VK_ESCAPE:
     case VK_SPACE:
-        ch = lpMsg->wParam;
+        ch = key;
         break;
     default:
-        if ((lpMsg->wParam >= '0' && lpMsg->wParam <= '9') ||
-            (lpMsg->wParam >= 'A' && lpMsg->wParam <= 'Z')) {
-            ch = lpMsg->wParam;
+        if (key >= '0' && key <= '9') {
+            ch = shift ? (WPARAM)(unsigned char)kShiftedDigits[key - '0'] : key;
+        } else if (key >= 'A' && key <= 'Z') {
+            ch = shift ? key : key - 'A' + 'a';
         }
         break;
     }
     if (ch == 0) {
         return FALSE;
     }
-    Window* w = Lookup(lpMsg->hwnd);
-    if (w == nullptr) {
-        return FALSE;
-    }
-    w->process->input.push_front(
-        MSG{lpMsg->hwnd, WM_CHAR, ch, lpMsg->lParam, lpMsg->time, lpMsg->pt});
-    return TRUE;
+    return PostMessageA(lpMsg->hwnd, WM_CHAR, ch, lpMsg->lParam);
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {

@@ -63,6 +63,7 @@ struct Runtime::State {
     DWORD buttons = 0;   // MK_LBUTTON | MK_RBUTTON, after the swap
     DWORD physicalButtons = 0; // MK_LBUTTON | MK_RBUTTON as pressed
     DWORD pressedSinceAsked = 0; // GetAsyncKeyState's low bit
+    bool shiftDown = false;      // for TranslateMessage
     bool buttonsSwapped = false; // SwapMouseButton
     int cursorCount = 0; // ShowCursor display count; drawn while >= 0
     HCURSOR cursor = nullptr;
