@@ -8,25 +8,13 @@
 #include "platform/usb/usb_hub.h"
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
-#include "platform/win32/win_shell.h"
+#include "platform/win32/program_images.h"
 
 #include <cstdio>
 
 namespace machine {
 
 namespace {
-
-// "C:\UsbTouch\keyflip.exe /x" -> "keyflip"
-std::string ProgramNameOf(const std::string& commandLine) {
-    std::string file = commandLine.substr(0, commandLine.find(' '));
-    size_t slash = file.find_last_of("\\/");
-    if (slash != std::string::npos)
-        file = file.substr(slash + 1);
-    size_t dot = file.rfind('.');
-    if (dot != std::string::npos)
-        file = file.substr(0, dot);
-    return file;
-}
 
 using platform::kernel::Kernel;
 
@@ -87,27 +75,24 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     registry.Create("\\REGISTRY\\User\\.Default\\Software");
     system_ = std::make_unique<platform::win32::System>();
     system_->SetOs(config_.os);
+    disk_ = std::make_unique<platform::win32::Disk>(config_.os);
+    if (config_.keepDisk)
+        disk_->Keep();
     runtime_ = std::make_unique<platform::win32::Runtime>();
-    runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
-    // WinExec by the file name of the command's program, until programs are
-    // found by their files on the machine's disk.
-    platform::win32::SetProgramLauncher([this](const std::string& commandLine, UINT show) -> UINT {
-        const platform::win32::ProgramSpec* found = programs_.Find(ProgramNameOf(commandLine));
-        if (found == nullptr)
-            return ERROR_FILE_NOT_FOUND;
-        platform::win32::ProgramSpec spec = *found;
-        spec.show = static_cast<int>(show);
-        if (spec.imagePath.empty())
-            spec.imagePath = "C:\\" + spec.name + ".exe";
-        runtime_->Start(spec);
-        return 33;
+    runtime_->SetProgramLookup([this](const std::string& name, platform::win32::ProgramSpec* spec) {
+        const platform::win32::ProgramSpec* found = programs_.Find(name);
+        if (found != nullptr)
+            *spec = *found;
+        return found != nullptr;
     });
+    runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
     screens_.push_back(std::make_unique<devices::TouchScreenModel>());
 }
 
 Machine::~Machine() {
     Shutdown();
     runtime_.reset();
+    disk_.reset();
     system_.reset();
     kernel_.reset();
     screens_.clear();
@@ -326,9 +311,19 @@ NTSTATUS Machine::Resume() {
     return SetPower("resume", PowerSystemWorking);
 }
 
-platform::win32::ProcessId Machine::StartProgram(const std::string& name,
+platform::win32::ProcessId Machine::StartProgram(const std::string& nameOrPath,
                                                  const std::string& commandLine) {
     Boot();
+    if (nameOrPath.find_first_of("\\:") != std::string::npos) {
+        platform::win32::ProcessId id = 0;
+        DWORD error = platform::win32::StartProgramImage(nameOrPath, commandLine, 1, &id);
+        if (error != ERROR_SUCCESS)
+            throw MachineError("start: cannot start \"" + nameOrPath + "\": error " +
+                               std::to_string(error));
+        Settle();
+        return id;
+    }
+    const std::string& name = nameOrPath;
     const platform::win32::ProgramSpec* found = programs_.Find(name);
     if (found == nullptr)
         throw MachineError("start: no program named \"" + name + "\"");

@@ -33,6 +33,7 @@
 #include "machine/driver_catalogue.h"
 #include "machine/program_catalogue.h"
 #include "platform/kernel/kernel.h"
+#include "platform/win32/disk.h"
 #include "platform/win32/runtime.h"
 #include "platform/win32/scripted_user.h"
 #include "platform/win32/system_info.h"
@@ -60,6 +61,8 @@ struct MachineConfig {
     // The USBDI version the USB stack reports; 0: the system's own
     // (98 0x200, 2000 0x300, xp 0x500). Tests force others.
     ULONG usbdiVersion = 0;
+    // The host folder of C: stays after the machine is gone.
+    bool keepDisk = false;
 };
 
 // The USBDI version a machine so configured reports.
@@ -93,6 +96,8 @@ public:
     platform::win32::Runtime& Runtime() { return *runtime_; }
     platform::win32::ScriptedUser& User() { return user_; }
     ProgramCatalogue& Programs() { return programs_; }
+    // C:\ (a host folder of its own) and, once a medium is in, D:\.
+    platform::win32::Disk& Disk() { return *disk_; }
     ControlClient& Control() { return control_; }
     // The screen plugged in now, or the one the next plug brings: a screen
     // pulled out keeps nothing, so each arrival is a fresh model. Faults
@@ -133,7 +138,11 @@ public:
     NTSTATUS Resume();
 
     // --- Programs and pictures.
-    platform::win32::ProcessId StartProgram(const std::string& name,
+    // By path ("C:\dir\tpanel.exe", anything with a backslash or a colon):
+    // the program whose image file is there; throws when the file is
+    // missing or no image. By bare name: the catalogue's program of that
+    // name, its image path "C:\<name>.exe" unless its spec gives one.
+    platform::win32::ProcessId StartProgram(const std::string& nameOrPath,
                                             const std::string& commandLine = "");
     bool SaveScreenPicture(const std::string& path);
 
@@ -161,6 +170,7 @@ private:
 
     std::unique_ptr<platform::kernel::Kernel> kernel_;
     std::unique_ptr<platform::win32::System> system_;
+    std::unique_ptr<platform::win32::Disk> disk_;
     std::unique_ptr<platform::win32::Runtime> runtime_;
     platform::win32::ScriptedUser user_;
     ControlClient control_;

@@ -11,7 +11,7 @@ namespace touchsim::detail {
 namespace {
 
 Action ParseStart(const ScriptLine& line) {
-    std::string name = Need(line, 1, "NAME");
+    std::string name = Need(line, 1, "PATH or NAME");
     std::string arguments = line.RestFrom(2);
     return [=](Session& session) { session.Machine().StartProgram(name, arguments); };
 }
@@ -97,9 +97,10 @@ Action ParsePicture(const ScriptLine& line) {
 
 std::vector<VerbSpec> UserVerbs() {
     return {
-        {"start", "start NAME [ARGUMENTS]",
-         "Starts a program of the machine's program catalogue with that command line.", true,
-         ParseStart},
+        {"start", "start PATH|NAME [ARGUMENTS]",
+         "Starts the program whose image file is at PATH on the machine's disk (see disk "
+         "image), or a program of the machine's catalogue by NAME, with that command line.",
+         true, ParseStart},
         {"click", "click X Y | click id ID | click text TEXT",
          "The user clicks the left button at a screen position, or on the centre of a control "
          "of the foreground window found by identifier or by text ('&' ignored).",

@@ -22,6 +22,7 @@ std::vector<VerbSpec> MachineVerbs();  // machine, boot, wait, standby, resume, 
 std::vector<VerbSpec> ScreenVerbs();   // plug, unplug, report, touch, tap, screen, fault, ctl
 std::vector<VerbSpec> RegistryVerbs(); // reg
 std::vector<VerbSpec> UserVerbs();     // start, click, answer, key, picture
+std::vector<VerbSpec> DiskVerbs();     // disk
 
 // Word index of the line, or a ScriptError "missing argument: what".
 const std::string& Need(const ScriptLine& line, size_t index, const char* what);

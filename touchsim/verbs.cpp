@@ -28,8 +28,8 @@ namespace {
 
 std::vector<detail::VerbSpec> Table() {
     std::vector<detail::VerbSpec> all;
-    for (auto group :
-         {detail::MachineVerbs, detail::RegistryVerbs, detail::ScreenVerbs, detail::UserVerbs}) {
+    for (auto group : {detail::MachineVerbs, detail::RegistryVerbs, detail::ScreenVerbs,
+                       detail::UserVerbs, detail::DiskVerbs}) {
         for (const detail::VerbSpec& spec : group())
             all.push_back(spec);
     }

@@ -125,4 +125,17 @@ PDEVICE_OBJECT Kernel::FindDevice(const std::string& name) const {
     return state_->objects.Resolve(name);
 }
 
+std::vector<std::pair<std::string, std::string>> Kernel::DosDeviceLinks() const {
+    std::lock_guard lock(state_->objects.mutex);
+    std::vector<std::pair<std::string, std::string>> links;
+    const std::string prefix = "\\??\\";
+    for (const auto& [key, entry] : state_->objects.names) {
+        if (key.compare(0, prefix.size(), prefix) != 0 || entry.linkTarget.empty())
+            continue;
+        size_t slash = entry.display.find('\\', 1);
+        links.emplace_back(entry.display.substr(slash + 1), entry.linkTarget);
+    }
+    return links;
+}
+
 } // namespace platform::kernel

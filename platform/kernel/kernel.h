@@ -56,16 +56,16 @@ struct Violation {
 struct AllocationRequest {
     enum class Kind { Pool, Irp, WorkItem, DeviceObject };
     Kind kind;
-    ULONG tag;       // pool tag, 0 for non-pool allocations
-    POOL_TYPE pool;  // for pool allocations
+    ULONG tag;      // pool tag, 0 for non-pool allocations
+    POOL_TYPE pool; // for pool allocations
     SIZE_T bytes;
     uint64_t serial; // 1 for the first allocation of this kind made since boot, 2 ...
 };
 
 // A record of every IoSetDeviceInterfaceState call.
 struct InterfaceStateChange {
-    uint64_t time;         // 100-ns units
-    std::string linkName;  // the symbolic link name as registered
+    uint64_t time;        // 100-ns units
+    std::string linkName; // the symbolic link name as registered
     bool enable;
     NTSTATUS status;
 };
@@ -88,7 +88,7 @@ public:
 
     // --- Clock: 100-ns units since boot. The tick count is Now() / TickLength().
     uint64_t Now() const;
-    ULONG TickLength() const;            // default 156,250
+    ULONG TickLength() const; // default 156,250
     void SetTickLength(ULONG units);
     // Runs the timed events due up to Now()+units in order, then sets the clock.
     void AdvanceTime(uint64_t units);
@@ -150,14 +150,17 @@ public:
     // METHOD_BUFFERED: one system buffer of max(in, out) bytes, input copied in,
     // Information bytes copied back out. Waits (on the virtual clock) when the
     // driver returns STATUS_PENDING.
-    NTSTATUS DeviceIoControl(UserFile* file, ULONG code, const void* in, ULONG inLength,
-                             void* out, ULONG outLength, ULONG* returned);
+    NTSTATUS DeviceIoControl(UserFile* file, ULONG code, const void* in, ULONG inLength, void* out,
+                             ULONG outLength, ULONG* returned);
     // Sends IRP_MJ_CLEANUP, then IRP_MJ_CLOSE unless a kernel reference to
     // the file object remains, and frees the open.
     NTSTATUS CloseFile(UserFile* file);
 
     // Looks up a named device object ("\Device\x") or a link ("\DosDevices\x").
     PDEVICE_OBJECT FindDevice(const std::string& name) const;
+    // The symbolic links under "\DosDevices" (name without the prefix, target),
+    // sorted by name.
+    std::vector<std::pair<std::string, std::string>> DosDeviceLinks() const;
 
     // --- Plug and Play and power managers, for devices a bus driver reports.
     // The bus driver (a test, the USB hub) creates the PDO with IoCreateDevice

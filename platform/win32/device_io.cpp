@@ -2,9 +2,9 @@
 // synchronous device I/O, served by the kernel's I/O manager. Failures set
 // the Win32 error that Windows derives from the driver's status.
 //
-// Paths other than "\\.\name" name files on the machine's disk, which this
-// stand-in does not serve: they fail with ERROR_PATH_NOT_FOUND.
+// Paths other than "\\.\name" name files on the machine's disk (file_api.cpp).
 #include "platform/kernel/kernel.h"
+#include "platform/win32/disk_files.h"
 #include "platform/win32/handle_table.h"
 #include "platform/win32/status_error.h"
 #include "platform/win32/win_base.h"
@@ -24,8 +24,6 @@ struct DeviceFile : HandleObject {
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
-    UNREFERENCED_PARAMETER(dwDesiredAccess);
-    UNREFERENCED_PARAMETER(dwShareMode);
     UNREFERENCED_PARAMETER(lpSecurityAttributes);
     UNREFERENCED_PARAMETER(dwFlagsAndAttributes);
     UNREFERENCED_PARAMETER(hTemplateFile);
@@ -35,7 +33,9 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         return INVALID_HANDLE_VALUE;
     }
     std::string path = lpFileName;
-    if (path.compare(0, 4, "\\\\.\\") != 0 || path.size() == 4) {
+    if (path.compare(0, 4, "\\\\.\\") != 0)
+        return OpenDiskFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition);
+    if (path.size() == 4) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }

@@ -405,6 +405,22 @@ std::string Runtime::ProcessName(ProcessId id) const {
     return {};
 }
 
+std::string Runtime::ImagePath(ProcessId id) const {
+    for (auto& p : state_->processes) {
+        if (p->info.id == id)
+            return p->info.imagePath;
+    }
+    return {};
+}
+
+void Runtime::SetProgramLookup(ProgramLookup lookup) {
+    state_->programLookup = std::move(lookup);
+}
+
+bool Runtime::LookupProgram(const std::string& name, ProgramSpec* spec) const {
+    return state_->programLookup && state_->programLookup(name, spec);
+}
+
 void Runtime::Terminate(ProcessId id, UINT exitCode) {
     for (auto& p : state_->processes) {
         if (p->info.id == id && p->phase != detail::Process::Phase::Exited) {

@@ -92,12 +92,20 @@ public:
     DWORD ExitCode(ProcessId id) const;
     std::vector<ProcessId> RunningProcesses() const;
     std::string ProcessName(ProcessId id) const;
+    // The image file a process was started from ("" for an unknown id).
+    std::string ImagePath(ProcessId id) const;
     // Ends the process at its current wait, as TerminateProcess would.
     void Terminate(ProcessId id, UINT exitCode);
 
     // Called on the host thread after a process has ended.
     using ExitObserver = std::function<void(ProcessId id, DWORD exitCode)>;
     void SetExitObserver(ExitObserver observer);
+
+    // How a program image's name becomes a program: the machine's catalogue.
+    // Without one, no image can be started.
+    using ProgramLookup = std::function<bool(const std::string& name, ProgramSpec* spec)>;
+    void SetProgramLookup(ProgramLookup lookup);
+    bool LookupProgram(const std::string& name, ProgramSpec* spec) const;
 
     // Screen size in pixels (GetSystemMetrics, maximised windows, pictures).
     void SetScreenSize(int width, int height);

@@ -49,6 +49,7 @@ struct Runtime::State {
     ProcessId nextProcessId = 4;
     size_t nextToRun = 0; // round-robin cursor into processes
     ExitObserver exitObserver;
+    ProgramLookup programLookup;
 
     // Desktop
     int screenWidth = 1024;
@@ -86,7 +87,6 @@ struct Runtime::State {
 
     // Shell
     std::vector<std::pair<HWND, UINT>> notifyIcons;
-    std::function<UINT(const std::string&, UINT)> launcher;
 
     explicit State(kernel::Kernel& k) : kernel(k) {}
 };

@@ -1,21 +1,14 @@
-// Notification-area icons, ShellExecuteA and WinExec.
+// Notification-area icons and ShellExecuteA.
 //
 //   shell open file="C:\UsbTouch\guidebk.hlp" result=2
 #include "platform/win32/runtime_state.h"
+#include "platform/win32/win_base.h"
 #include "platform/win32/win_shell.h"
 #include "platform/trace/trace.h"
 
 #include <algorithm>
 #include <cstring>
 #include <strings.h>
-
-namespace platform::win32 {
-
-void SetProgramLauncher(ProgramLauncher launcher) {
-    detail::St().launcher = std::move(launcher);
-}
-
-} // namespace platform::win32
 
 using platform::win32::detail::St;
 
@@ -47,8 +40,18 @@ BOOL WINAPI Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData) {
     }
 }
 
+namespace {
+
+// What ShellExecuteA returns when the viewer runs: any value above 32.
+constexpr UINT_PTR kViewerStarted = 42;
+
+bool IsHelpFile(const char* path) {
+    size_t length = std::strlen(path);
+    return length >= 4 && strcasecmp(path + length - 4, ".hlp") == 0;
+}
+
 // The trace shows a path as typed, backslashes single.
-static std::string QuotedPath(const char* path) {
+std::string QuotedPath(const char* path) {
     std::string text = "\"";
     for (const char* c = path; *c != '\0'; ++c) {
         if (*c == '"') {
@@ -59,6 +62,12 @@ static std::string QuotedPath(const char* path) {
     return text + "\"";
 }
 
+} // namespace
+
+// The machine's only registered file type is the help file, opened by its
+// viewer: the trace line stands for the viewer's window. A missing file
+// fails as Windows fails (ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND for
+// a missing directory); other types have no association.
 HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
                                LPCSTR lpDirectory, INT nShowCmd) {
     (void)hwnd;
@@ -67,19 +76,14 @@ HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPC
     (void)nShowCmd;
     const char* verb = lpOperation != nullptr ? lpOperation : "open";
     const char* file = lpFile != nullptr ? lpFile : "";
-    // No file of the machine can be found yet: every open fails as a
-    // missing file does.
-    UINT_PTR result = SE_ERR_FNF;
+    UINT_PTR result = kViewerStarted;
+    if (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) {
+        result = GetLastError() == ERROR_PATH_NOT_FOUND ? SE_ERR_PNF : SE_ERR_FNF;
+    } else if (!IsHelpFile(file) || strcasecmp(verb, "open") != 0) {
+        result = SE_ERR_NOASSOC;
+    }
     platform::trace::Emit(St().kernel.Now(), std::string("shell ") + verb +
                                                  " file=" + QuotedPath(file) +
                                                  " result=" + std::to_string(result));
     return reinterpret_cast<HINSTANCE>(result);
-}
-
-UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
-    auto& st = St();
-    if (lpCmdLine == nullptr || !st.launcher) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    return st.launcher(lpCmdLine, uCmdShow);
 }

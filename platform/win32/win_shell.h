@@ -1,12 +1,9 @@
-// shell32 and the program starts of kernel32 as the programs call them:
-// notification-area icons, ShellExecuteA, WinExec; and the button state
-// calls of user32 (GetAsyncKeyState, SwapMouseButton).
+// shell32 as the programs call it: notification-area icons and
+// ShellExecuteA; and the button state calls of user32 (GetAsyncKeyState,
+// SwapMouseButton).
 #pragma once
 
 #include "platform/win32/win_types.h"
-
-#include <functional>
-#include <string>
 
 #define NIM_ADD 0x00000000
 #define NIM_MODIFY 0x00000001
@@ -36,20 +33,8 @@ BOOL WINAPI Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData);
 HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
                                LPCSTR lpDirectory, INT nShowCmd);
 
-UINT WINAPI WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
-
 #define VK_LBUTTON 0x01
 #define VK_RBUTTON 0x02
 
 SHORT WINAPI GetAsyncKeyState(int vKey);
 BOOL WINAPI SwapMouseButton(BOOL fSwap);
-
-namespace platform::win32 {
-
-// Until programs are found by their files on the machine's disk, the host
-// starts them: the launcher gets the command line as given and returns
-// what WinExec returns (above 31 on success).
-using ProgramLauncher = std::function<UINT(const std::string& commandLine, UINT show)>;
-void SetProgramLauncher(ProgramLauncher launcher);
-
-} // namespace platform::win32

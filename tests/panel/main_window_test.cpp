@@ -17,7 +17,7 @@ using ::testing::Not;
 TEST_F(PanelTest, StartRemovesTouchCtlAndClosesKeyflip) {
     Installed();
     SetText(kRun, "TouchCtl", "C:\\UsbTouch\\tpanel.exe");
-    m.StartProgram("keyflip");
+    m.StartProgram("C:\\UsbTouch\\keyflip.exe");
     Mark();
     StartPanel();
     EXPECT_EQ(Text(kRun, "TouchCtl"), "(none)");
@@ -150,7 +150,7 @@ TEST_F(PanelTest, AModeChangeEnablesSaveAndASaveDisablesIt) {
 TEST_F(PanelTest, ARunningKeyflipIsNotStartedTwice) {
     Installed();
     StartPanel();
-    m.StartProgram("keyflip");
+    m.StartProgram("C:\\UsbTouch\\keyflip.exe");
     SetForegroundWindow(main);
     Mark();
     ASSERT_TRUE(m.User().ClickControl("Enable simulate mouse"));
@@ -203,12 +203,28 @@ TEST_F(PanelTest, TheIconCallbackShowsTheMenuOnlyWhileTheWindowIsHidden) {
     EXPECT_EQ(GetForegroundWindow(), main);
 }
 
+// Help opens the file beside the program; without it the shell fails as
+// Windows does (ERROR_FILE_NOT_FOUND) and the panel shows nothing.
 TEST_F(PanelTest, HelpOpensTheHelpFileBesideTheProgram) {
     Installed();
     StartPanel();
     Mark();
     ASSERT_TRUE(m.User().ClickControl("Help"));
-    EXPECT_THAT(Since(), Contains(HasSubstr("shell open file=\"C:\\UsbTouch\\guidebk.hlp\"")));
+    EXPECT_THAT(Since(), Contains("shell open file=\"C:\\UsbTouch\\guidebk.hlp\" result=42"));
+    EXPECT_EQ(Count("msgbox"), 0u);
+}
+
+TEST_F(PanelTest, MissingFilesFailSilentlyAndTheSettingsAreWrittenAllTheSame) {
+    Installed(false);
+    StartPanel();
+    Mark();
+    ASSERT_TRUE(m.User().ClickControl("Help"));
+    EXPECT_THAT(Since(), Contains("shell open file=\"C:\\UsbTouch\\guidebk.hlp\" result=2"));
+    ASSERT_TRUE(m.User().ClickControl("Enable simulate mouse"));
+    m.Wait(600);
+    EXPECT_EQ(Count("program start"), 0u);
+    EXPECT_EQ(Text(kSettings, "chgbutton"), "1");
+    EXPECT_EQ(Text(kRun, "ChgFile"), "C:\\UsbTouch\\keyflip.exe");
     EXPECT_EQ(Count("msgbox"), 0u);
 }
 

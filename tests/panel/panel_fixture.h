@@ -50,8 +50,18 @@ protected:
         return error == ERROR_SUCCESS ? std::string(text, strnlen(text, size)) : "(none)";
     }
 
+    // The programs' files as setup copies them.
+    void ProgramFiles() {
+        m.Disk().PutImage("C:\\UsbTouch\\tpanel.exe", "tpanel");
+        m.Disk().PutImage("C:\\UsbTouch\\keyflip.exe", "keyflip");
+        m.Disk().PutImage("C:\\UsbTouch\\beep.exe", "beep");
+        m.Disk().PutText("C:\\UsbTouch\\guidebk.hlp", "help");
+    }
+
     // A calibrated installation with the screen plugged in.
-    void Installed() {
+    void Installed(bool files = true) {
+        if (files)
+            ProgramFiles();
         SetText(kSettings, "IsCfg", "YES");
         SetText(kSettings, "doneMode", "1");
         SetText(kSettings, "moveSlider", "30");
@@ -68,7 +78,9 @@ protected:
     }
 
     void StartPanel() {
-        m.StartProgram("tpanel");
+        if (!m.Disk().Exists("C:\\UsbTouch\\tpanel.exe"))
+            m.Disk().PutImage("C:\\UsbTouch\\tpanel.exe", "tpanel");
+        m.StartProgram("C:\\UsbTouch\\tpanel.exe");
         main = FindWindowA(nullptr, kMainCaption);
         ASSERT_NE(main, nullptr);
     }

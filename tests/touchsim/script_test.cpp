@@ -35,6 +35,8 @@ TEST(ScriptErrorTest, MalformedLinesStopBeforeAnythingRuns) {
         {"machine screen=1024\n", "line 1: bad screen size \"1024\" (want WIDTHxHEIGHT)"},
         {"answer maybe\n",
          "line 1: bad button \"maybe\" (ok, cancel, abort, retry, ignore, yes, no)"},
+        {"disk frob\n", "line 1: unknown disk verb \"frob\" (disk image PATH NAME)"},
+        {"disk image C:\\a.exe\n", "line 1: missing argument: NAME"},
     };
     for (const Bad& bad : cases) {
         Outcome outcome = RunTsim(std::string("plug\n") + bad.script);
@@ -55,6 +57,10 @@ TEST(ScriptErrorTest, LinesThatCannotBeCarriedOutStopTheRunThere) {
         {"plug\nexpect pointer move x=1 y=1\n",
          "line 2: expected trace line not found: pointer move x=1 y=1"},
         {"start nosuch\n", "line 1: start: no program named \"nosuch\""},
+        {"start C:\\App\\probe.exe\n",
+         "line 1: start: cannot start \"C:\\App\\probe.exe\": error 3"},
+        {"disk image C:\\App\\x.exe nosuch\n",
+         "line 1: no program named \"nosuch\" in the catalogue"},
         {"reg delete HKLM\\SOFTWARE\\Missing\n", "line 1: reg delete failed with error 2"},
         {"click text Nothing\n", "line 1: no control \"Nothing\" in the foreground window"},
     };
@@ -63,6 +69,13 @@ TEST(ScriptErrorTest, LinesThatCannotBeCarriedOutStopTheRunThere) {
         EXPECT_EQ(outcome.result.exitCode, 1) << bad.script;
         EXPECT_EQ(outcome.result.error, bad.error) << bad.script;
     }
+}
+
+TEST(ScriptProgramTest, StartsAProgramByItsImageOnTheDisk) {
+    Outcome outcome = RunTsim("disk image \"C:\\Program Files\\App\\probe.exe\" probe\n"
+                              "start \"c:\\program files\\app\\PROBE.EXE\" -q\n"
+                              "expect program start name=probe cmdline=\"-q\"\n");
+    EXPECT_EQ(outcome.result.exitCode, 0) << outcome.result.error;
 }
 
 TEST(ScriptErrorTest, ExpectMatchesInOrderFromTheLastMatch) {
