@@ -4,6 +4,7 @@
 #include "drivers/mouse/pelmoxp.h"
 #include "drivers/touch/korvex.h"
 #include "machine/machine_error.h"
+#include "platform/input/mouse_class.h"
 
 namespace machine {
 
@@ -12,6 +13,8 @@ DriverCatalogue DriverCatalogue::Product() {
     catalogue.Add("korvex", DriverEntry);
     catalogue.Add("pelmoxp", MouseDriverEntry);
     catalogue.Add("pelmo98", HidDriverEntry);
+    // The system's own class filter, whose image every 2000/XP has.
+    catalogue.Add("mouclass", platform::input::mouse_class_driver::Entry);
     return catalogue;
 }
 

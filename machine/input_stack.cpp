@@ -10,6 +10,7 @@
 namespace machine {
 namespace {
 
+using DriverService = platform::kernel::Kernel::DriverService;
 using platform::input::PointerButton;
 using platform::input::PointerEvent;
 
@@ -40,18 +41,21 @@ public:
     }
 
     NTSTATUS Attach(platform::kernel::Kernel& kernel, PDEVICE_OBJECT rootPdo,
-                    const DriverCatalogue& drivers, platform::kernel::DeviceNode** node) override {
-        return kernel.PlugInDevice(rootPdo, kRootInstance, drivers.Service(kFunction),
-                                   {{kFilter, platform::input::mouse_class_driver::Entry}}, node);
+                    const std::string& instance, const DriverService& function,
+                    const std::vector<DriverService>& filters,
+                    platform::kernel::DeviceNode** node) override {
+        return kernel.PlugInDevice(rootPdo, instance, function, filters, node);
     }
 
-    std::string Describe() const override {
-        return std::string("service=") + kFunction + " filters=" + kFilter;
+    std::string Describe(const std::string& service,
+                         const std::vector<std::string>& filters) const override {
+        std::string text = "service=" + service;
+        for (size_t i = 0; i < filters.size(); ++i)
+            text += (i == 0 ? " filters=" : ",") + filters[i];
+        return text;
     }
 
 private:
-    static constexpr const char* kFunction = "pelmoxp";
-    static constexpr const char* kFilter = "mouclass";
     platform::input::MouseClass mouseClass_;
 };
 
@@ -66,17 +70,21 @@ public:
         });
     }
 
+    // The HID class takes the minidriver's driver object over; 98 puts no
+    // filter above it.
     NTSTATUS Attach(platform::kernel::Kernel& kernel, PDEVICE_OBJECT rootPdo,
-                    const DriverCatalogue& drivers, platform::kernel::DeviceNode** node) override {
-        return kernel.PlugInDevice(rootPdo, kRootInstance, drivers.Service(kFunction), {}, node);
+                    const std::string& instance, const DriverService& function,
+                    const std::vector<DriverService>&,
+                    platform::kernel::DeviceNode** node) override {
+        return kernel.PlugInDevice(rootPdo, instance, function, {}, node);
     }
 
-    std::string Describe() const override {
-        return std::string("service=") + kFunction + " class=hidclass";
+    std::string Describe(const std::string& service,
+                         const std::vector<std::string>&) const override {
+        return "service=" + service + " class=hidclass";
     }
 
 private:
-    static constexpr const char* kFunction = "pelmo98";
     platform::input::HidClass hidClass_;
 };
 

@@ -1,16 +1,21 @@
 #include "machine/machine.h"
 
 #include "machine/devices/touchscreen_model.h"
+#include "machine/driver_binding.h"
 #include "machine/input_stack.h"
+#include "machine/installed_package.h"
 #include "machine/machine_error.h"
 #include "machine/root_bus.h"
+#include "platform/setupapi/host.h"
 #include "platform/trace/trace.h"
 #include "platform/usb/usb_hub.h"
 #include "platform/usb/usbd_version.h"
 #include "platform/win32/picture.h"
 #include "platform/win32/program_images.h"
+#include "platform/win32/windows.h"
 
 #include <cstdio>
+#include <set>
 
 namespace machine {
 
@@ -18,11 +23,16 @@ namespace {
 
 using platform::kernel::Kernel;
 
-constexpr const char* kTouchService = "korvex";
-
 std::string Status(NTSTATUS status) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
+    return text;
+}
+
+std::string TouchHardwareId() {
+    char text[64];
+    std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X", devices::kTouchVendorId,
+                  devices::kTouchProductId);
     return text;
 }
 
@@ -51,6 +61,37 @@ struct Machine::Usb {
     platform::usb::UsbHub hub{1};
 };
 
+// The device tree as the setup library sees it. A root device created now
+// is started at the next boot; one removed now leaves the registry at once
+// and stops being present, its running stack stays until the shutdown (the
+// machine does not take a stack down from inside a program's call).
+class Machine::SetupDevices : public platform::setupapi::DeviceTree {
+public:
+    explicit SetupDevices(Machine& machine) : machine_(machine) {}
+    void Created(const std::string& id) override { created_.insert(Key(id)); }
+    void Installed(const std::string&) override {}
+    void Removed(const std::string& id) override {
+        created_.erase(Key(id));
+        removed_.insert(Key(id));
+    }
+    bool Present(const std::string& id) override {
+        if (created_.count(Key(id)))
+            return true;
+        return !removed_.count(Key(id)) && machine_.rootNode_ != nullptr &&
+               Key(id) == Key(machine_.rootInstance_);
+    }
+
+private:
+    static std::string Key(std::string id) {
+        for (char& c : id)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return id;
+    }
+    Machine& machine_;
+    std::set<std::string> created_;
+    std::set<std::string> removed_;
+};
+
 Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue programs)
     : config_(config), drivers_(std::move(drivers)), programs_(std::move(programs)) {
     platform::trace::SetSink([this](const std::string& line) {
@@ -75,6 +116,11 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     registry.Create("\\REGISTRY\\User\\.Default\\Software");
     system_ = std::make_unique<platform::win32::System>();
     system_->SetOs(config_.os);
+    WriteSystemRegistry(registry, config_.os);
+    if (!config_.fresh)
+        WriteInstalledPackage(registry, config_.os);
+    setupDevices_ = std::make_unique<SetupDevices>(*this);
+    platform::setupapi::SetDeviceTree(setupDevices_.get());
     disk_ = std::make_unique<platform::win32::Disk>(config_.os);
     if (config_.keepDisk)
         disk_->Keep();
@@ -91,6 +137,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
 
 Machine::~Machine() {
     Shutdown();
+    platform::setupapi::SetDeviceTree(nullptr);
     runtime_.reset();
     disk_.reset();
     system_.reset();
@@ -120,6 +167,26 @@ void Machine::Trace(const std::string& text) {
 
 void Machine::Settle() {
     runtime_->RunUntilIdle();
+    TakeExitWindowsRequest();
+}
+
+void Machine::TakeExitWindowsRequest() {
+    if (restarting_ || shutDown_)
+        return;
+    std::optional<UINT> request = system_->TakeExitWindowsRequest();
+    if (!request)
+        return;
+    if (*request & EWX_REBOOT)
+        Restart();
+    else if (*request & (EWX_SHUTDOWN | EWX_POWEROFF))
+        Shutdown();
+    else {
+        // Log-off: the programs end; the user logs on again.
+        for (platform::win32::ProcessId id : runtime_->RunningProcesses())
+            runtime_->Terminate(id, 0);
+        runtime_->RunUntilIdle();
+        LogOn();
+    }
 }
 
 ULONG UsbdiVersionOf(const MachineConfig& config) {
@@ -153,10 +220,7 @@ void Machine::Boot() {
     }
     Trace(boot);
     rootBus_ = std::make_unique<RootBus>();
-    PDEVICE_OBJECT pdo = rootBus_->CreatePdo();
-    NTSTATUS status = input_->Attach(*kernel_, pdo, drivers_, &rootNode_);
-    Trace(std::string("device add instance=") + InputStack::kRootInstance + " " +
-          input_->Describe() + " status=" + Status(status));
+    AttachRootDevice();
     usb_ = std::make_unique<Usb>();
     platform::usb::UsbPort& port = usb_->hub.Port();
     port.onArrival = [this](PDEVICE_OBJECT arrived) { OnScreenArrival(arrived); };
@@ -164,11 +228,78 @@ void Machine::Boot() {
     Settle();
 }
 
+std::string Machine::WindowsDirectory() const {
+    return "C:\\WINDOWS";
+}
+
+bool Machine::ResolveDrivers(const std::string& instance, const DriverChoice& choice,
+                             platform::kernel::Kernel::DriverService* function,
+                             std::vector<platform::kernel::Kernel::DriverService>* filters) {
+    PDRIVER_INITIALIZE entry = drivers_.Find(choice.service);
+    if (entry == nullptr) {
+        Trace("device driver-missing instance=" + instance + " service=" + choice.service +
+              " file=" + choice.imagePath);
+        return false;
+    }
+    *function = {choice.service, entry};
+    filters->clear();
+    for (const std::string& filter : choice.upperFilters) {
+        PDRIVER_INITIALIZE filterEntry = drivers_.Find(filter);
+        if (filterEntry == nullptr) {
+            Trace("device driver-missing instance=" + instance + " service=" + filter);
+            return false;
+        }
+        filters->push_back({filter, filterEntry});
+    }
+    return true;
+}
+
+// The first root touch screen instance whose driver the registry names.
+void Machine::AttachRootDevice() {
+    const std::string enumKey = config_.os == platform::win32::OsKind::Windows98
+                                    ? "\\REGISTRY\\Machine\\Enum\\ROOT\\TOUCHSCREEN"
+                                    : "\\REGISTRY\\Machine\\SYSTEM\\CurrentControlSet\\Enum\\"
+                                      "ROOT\\TOUCHSCREEN";
+    auto& registry = kernel_->Registry();
+    platform::registry::KeyRef key = registry.Open(enumKey);
+    if (!key)
+        return;
+    for (const std::string& name : registry.SubkeyNames(key)) {
+        const std::string instance = "ROOT\\TOUCHSCREEN\\" + name;
+        DriverChoice choice;
+        if (!ChooseDriver(config_.os, WindowsDirectory(), instance, &choice))
+            continue;
+        rootInstance_ = instance;
+        platform::kernel::Kernel::DriverService function;
+        std::vector<platform::kernel::Kernel::DriverService> filters;
+        if (!ResolveDrivers(instance, choice, &function, &filters))
+            return;
+        PDEVICE_OBJECT pdo = rootBus_->CreatePdo();
+        NTSTATUS status = input_->Attach(*kernel_, pdo, instance, function, filters, &rootNode_);
+        Trace("device add instance=" + instance + " " +
+              input_->Describe(choice.service, choice.upperFilters) + " status=" + Status(status));
+        return;
+    }
+}
+
 void Machine::OnScreenArrival(PDEVICE_OBJECT pdo) {
     const std::string instance = TouchInstance();
-    NTSTATUS status =
-        kernel_->PlugInDevice(pdo, instance, drivers_.Service(kTouchService), {}, &screenNode_);
-    Trace("device add instance=" + instance + " service=" + kTouchService +
+    DriverChoice choice;
+    if (!ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
+        std::string inf;
+        std::vector<std::string> infs; // the INF directory's files
+        if (!platform::setupapi::InstallNewDevice(infs, instance, {TouchHardwareId()}, &inf) ||
+            !ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
+            Trace("device nodriver instance=" + instance);
+            return;
+        }
+    }
+    platform::kernel::Kernel::DriverService function;
+    std::vector<platform::kernel::Kernel::DriverService> filters;
+    if (!ResolveDrivers(instance, choice, &function, &filters))
+        return;
+    NTSTATUS status = kernel_->PlugInDevice(pdo, instance, function, filters, &screenNode_);
+    Trace("device add instance=" + instance + " service=" + choice.service +
           " status=" + Status(status));
 }
 
@@ -291,6 +422,7 @@ void Machine::Fault(ScreenFault fault, unsigned count) {
 
 void Machine::Wait(uint64_t milliseconds) {
     runtime_->AdvanceTime(milliseconds * kMillisecond);
+    TakeExitWindowsRequest();
 }
 
 NTSTATUS Machine::SetPower(const char* name, SYSTEM_POWER_STATE state) {
@@ -359,22 +491,73 @@ void Machine::Shutdown() {
         return;
     shutDown_ = true;
     Trace("machine shutdown");
+    TearDown();
+}
+
+void Machine::TearDown() {
     if (control_.IsOpen())
         control_.Close();
     for (platform::win32::ProcessId id : runtime_->RunningProcesses())
         runtime_->Terminate(id, 0);
-    Settle();
+    runtime_->RunUntilIdle();
     if (booted_) {
         // The input driver holds the touch driver open: it goes first.
-        RemoveIfStarted(rootNode_, InputStack::kRootInstance);
+        RemoveIfStarted(rootNode_, rootInstance_);
         RemoveIfStarted(screenNode_, TouchInstance());
         usb_.reset();
         input_.reset();
         rootBus_.reset();
-        Settle();
+        rootNode_ = nullptr;
+        screenNode_ = nullptr;
+        runtime_->RunUntilIdle();
         platform::usb::SetUsbdiVersion(platform::usb::kUsbdiVersionXp);
     }
     kernel_->CheckForLeaks();
+}
+
+void Machine::Restart() {
+    if (shutDown_)
+        throw MachineError("restart: the machine has been shut down");
+    restarting_ = true;
+    Trace("machine restart");
+    TearDown();
+    booted_ = false;
+    const bool screenIn = plugged_;
+    plugged_ = false;
+    if (screenIn)
+        screens_.push_back(std::make_unique<devices::TouchScreenModel>());
+    Boot();
+    if (screenIn) {
+        // Still on its port: it arrives again without anyone plugging it.
+        plugged_ = true;
+        usb_->hub.Port().Plug(Screen(), {});
+    }
+    runtime_->RunUntilIdle();
+    LogOn();
+    restarting_ = false;
+    Settle();
+}
+
+// Starts each command of the machine's Run key, as the shell does at log-on.
+void Machine::LogOn() {
+    auto& registry = kernel_->Registry();
+    auto run =
+        registry.Open("\\REGISTRY\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    if (run == nullptr)
+        return;
+    for (const platform::registry::Value& value : registry.Values(run)) {
+        if (value.type != REG_SZ && value.type != REG_EXPAND_SZ)
+            continue;
+        std::string command;
+        for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
+            uint16_t unit = static_cast<uint16_t>(value.data[i] | value.data[i + 1] << 8);
+            if (unit == 0)
+                break;
+            command += unit < 0x80 ? static_cast<char>(unit) : '?';
+        }
+        WinExec(command.c_str(), SW_SHOWNORMAL);
+    }
+    runtime_->RunUntilIdle();
 }
 
 } // namespace machine

@@ -6,7 +6,10 @@
 //
 // The machine exists from construction (the registry can be written before
 // boot); Boot() loads the input stack and starts the root device; plugging
-// the screen makes the Plug and Play manager load korvex for it. Shutdown()
+// the screen makes the Plug and Play manager load its driver. Which driver
+// serves a device is the registry's choice, as Windows makes it
+// (driver_binding.h); unless the machine is fresh, it starts with the
+// package's drivers installed (installed_package.h). Shutdown()
 // (or the destructor) takes every device down, unloads the drivers and runs
 // the verifier's leak check.
 //
@@ -16,12 +19,17 @@
 //   device add instance=ROOT\TOUCHSCREEN\0000 service=pelmoxp filters=mouclass status=0x00000000
 //   screen plug | screen unplug
 //   device add instance=USB\VID_595A&PID_0001\1 service=korvex status=0x00000000
+//   device nodriver instance=USB\VID_595A&PID_0001\1   (the registry and the INF directory name
+//   none) device driver-missing instance=... service=korvex
+//   file=C:\WINDOWS\system32\drivers\korvex.sys device create instance=ROOT\TOUCHSCREEN\0000
+//   class=Mouse | device remove instance=...
+//     (setup's root devices, from the setup library)
 //   screen report status=0x81 x=100 y=200
 //   screen tap x=512 y=384
 //   screen geometry left=100 right=1700 top=150 bottom=1350
 //   screen fault timeout count=2
 //   power standby status=0x00000000 | power resume status=0x00000000
-//   machine shutdown
+//   machine restart | machine shutdown
 // and the ctl lines of control_client.h.
 //
 // Violations of the kernel's verifier are collected, not fatal; a caller
@@ -61,6 +69,9 @@ struct MachineConfig {
     // The USBDI version the USB stack reports; 0: the system's own
     // (98 0x200, 2000 0x300, xp 0x500). Tests force others.
     ULONG usbdiVersion = 0;
+    // Nothing of the package installed: no driver is named in the registry
+    // until setup has run and the machine restarted.
+    bool fresh = false;
     // The host folder of C: stays after the machine is gone.
     bool keepDisk = false;
 };
@@ -149,14 +160,30 @@ public:
     // Closes the control handle, ends the programs, removes the devices,
     // unloads the drivers and checks for leaks. Idempotent.
     void Shutdown();
+    // As Windows restarts: the same teardown and leak check, then a boot
+    // from what the disk and the registry hold now (registry, disk and clock
+    // stay), a screen still plugged in arrives again, and the log-on starts
+    // the commands of HKLM\...\CurrentVersion\Run. ExitWindowsEx with
+    // EWX_REBOOT leads here once control is back on the host.
+    void Restart();
 
 private:
     void Trace(const std::string& text);
+    void TearDown();
+    void LogOn();
+    void TakeExitWindowsRequest();
     NTSTATUS SetPower(const char* name, SYSTEM_POWER_STATE state);
     void OnScreenArrival(PDEVICE_OBJECT pdo);
     void OnScreenRemoval();
     void RequirePlugged(const char* what) const;
     void RemoveIfStarted(platform::kernel::DeviceNode* node, const std::string& instance);
+    void AttachRootDevice();
+    // The function driver and filters of a choice, each with its image;
+    // false (after a trace line) when an image is missing.
+    bool ResolveDrivers(const std::string& instance, const struct DriverChoice& choice,
+                        platform::kernel::Kernel::DriverService* function,
+                        std::vector<platform::kernel::Kernel::DriverService>* filters);
+    std::string WindowsDirectory() const;
 
     MachineConfig config_;
     DriverCatalogue drivers_;
@@ -178,6 +205,9 @@ private:
     std::unique_ptr<RootBus> rootBus_;
     std::unique_ptr<InputStack> input_;
     platform::kernel::DeviceNode* rootNode_ = nullptr;
+    std::string rootInstance_;
+    class SetupDevices;
+    std::unique_ptr<SetupDevices> setupDevices_;
     struct Usb;
     std::unique_ptr<Usb> usb_;
     std::vector<std::unique_ptr<devices::TouchScreenModel>> screens_; // past ones stay for the hub
@@ -188,6 +218,7 @@ private:
     bool nextPortDisconnected_ = false;
     bool booted_ = false;
     bool shutDown_ = false;
+    bool restarting_ = false;
 };
 
 } // namespace machine

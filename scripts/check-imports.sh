@@ -1,5 +1,7 @@
 #!/bin/sh
-# Every driver image may import only from the modules listed for it.
+# Every driver image may import only from the modules listed for it, and each
+# i686 image only routines that every system it ships for has
+# (scripts/availability).
 set -e
 cd "$(dirname "$0")/.."
 status=0
@@ -18,4 +20,12 @@ for arch in i686 x86_64; do
     check $dir/mouse/pelmoxp.sys ntoskrnl.exe HAL.dll
     check $dir/hid/pelmo98.sys ntoskrnl.exe HAL.dll HIDCLASS.SYS USBD.SYS
 done
+tables=scripts/availability
+grep -v '^#' $tables/images.tsv | while IFS="$(printf '\t')" read -r image systems subsystem names; do
+    path=build/windows-i686/$image
+    [ -f "$path" ] || continue
+    set --
+    for name in $names; do set -- "$@" "$tables/$name"; done
+    sh scripts/check-image.sh --subsystem "$subsystem" "$path" "$systems" "$@" >&2 || echo failed
+done | grep -q failed && status=1
 exit $status

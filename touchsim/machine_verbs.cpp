@@ -36,6 +36,8 @@ Action ParseMachine(const ScriptLine& line) {
             throw ScriptError(line.number, "bad os \"" + value + "\" (98, 2000 or xp)");
         else if (key == "screen")
             ParseScreen(line, value, &config);
+        else if (word == "fresh")
+            config.fresh = true;
         else if (key == "usbdi")
             config.usbdiVersion = static_cast<ULONG>(ParseUnsigned(line.number, value, 0xFFFF));
         else
@@ -91,9 +93,10 @@ Action ParseExpect(const ScriptLine& line) {
 
 std::vector<VerbSpec> MachineVerbs() {
     return {
-        {"machine", "machine [os=98|2000|xp] [screen=WIDTHxHEIGHT] [usbdi=N]",
+        {"machine", "machine [os=98|2000|xp] [screen=WIDTHxHEIGHT] [usbdi=N] [fresh]",
          "The machine to run on; only as the first verb. Defaults: os=xp screen=1024x768, "
-         "usbdi the system's own (98 0x200, 2000 0x300, xp 0x500).",
+         "usbdi the system's own (98 0x200, 2000 0x300, xp 0x500); the package's drivers "
+         "installed unless fresh.",
          false, ParseMachine},
         {"boot", "boot",
          "Starts the machine: the input stack on ROOT\\TOUCHSCREEN\\0000 and the USB hub. "

@@ -23,6 +23,7 @@ std::vector<VerbSpec> ScreenVerbs();   // plug, unplug, report, touch, tap, scre
 std::vector<VerbSpec> RegistryVerbs(); // reg
 std::vector<VerbSpec> UserVerbs();     // start, click, answer, key, picture
 std::vector<VerbSpec> DiskVerbs();     // disk
+std::vector<VerbSpec> SystemVerbs();   // privilege
 
 // Word index of the line, or a ScriptError "missing argument: what".
 const std::string& Need(const ScriptLine& line, size_t index, const char* what);

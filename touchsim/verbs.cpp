@@ -29,7 +29,7 @@ namespace {
 std::vector<detail::VerbSpec> Table() {
     std::vector<detail::VerbSpec> all;
     for (auto group : {detail::MachineVerbs, detail::RegistryVerbs, detail::ScreenVerbs,
-                       detail::UserVerbs, detail::DiskVerbs}) {
+                       detail::UserVerbs, detail::DiskVerbs, detail::SystemVerbs}) {
         for (const detail::VerbSpec& spec : group())
             all.push_back(spec);
     }

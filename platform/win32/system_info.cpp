@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <set>
+#include <cctype>
 
 namespace platform::win32 {
 
@@ -9,6 +11,9 @@ struct System::State {
     mutable std::mutex mutex;
     OsVersion version = VersionOf(OsKind::WindowsXP);
     bool limitedUser = false;
+    std::set<std::string> denied;                       // lower case
+    std::set<std::pair<uint32_t, std::string>> enabled; // process, lower-case name
+    std::optional<UINT> exitRequest;
 };
 
 namespace {
@@ -85,6 +90,54 @@ void System::SetLimitedUser(bool limited) {
 bool System::LimitedUser() const {
     std::lock_guard lock(state_->mutex);
     return state_->limitedUser;
+}
+
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+} // namespace
+
+void System::SetPrivilegeHeld(const std::string& name, bool held) {
+    std::lock_guard lock(state_->mutex);
+    if (held)
+        state_->denied.erase(Lower(name));
+    else
+        state_->denied.insert(Lower(name));
+}
+
+bool System::PrivilegeHeld(const std::string& name) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->denied.count(Lower(name)) == 0;
+}
+
+void System::SetPrivilegeEnabled(uint32_t processId, const std::string& name, bool enabled) {
+    std::lock_guard lock(state_->mutex);
+    if (enabled)
+        state_->enabled.emplace(processId, Lower(name));
+    else
+        state_->enabled.erase({processId, Lower(name)});
+}
+
+bool System::PrivilegeEnabled(uint32_t processId, const std::string& name) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->enabled.count({processId, Lower(name)}) != 0;
+}
+
+void System::RequestExitWindows(UINT flags) {
+    std::lock_guard lock(state_->mutex);
+    state_->exitRequest = flags;
+}
+
+std::optional<UINT> System::TakeExitWindowsRequest() {
+    std::lock_guard lock(state_->mutex);
+    std::optional<UINT> request = state_->exitRequest;
+    state_->exitRequest.reset();
+    return request;
 }
 
 } // namespace platform::win32

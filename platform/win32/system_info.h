@@ -10,7 +10,9 @@
 
 #include "platform/win32/win_base.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform::win32 {
@@ -53,6 +55,18 @@ public:
     // creates nothing under it with write access: ERROR_ACCESS_DENIED.
     void SetLimitedUser(bool limited);
     bool LimitedUser() const;
+
+    // NT privileges: whether the user's token holds one ("SeShutdownPrivilege"
+    // is held unless denied), and which a process has enabled.
+    void SetPrivilegeHeld(const std::string& name, bool held);
+    bool PrivilegeHeld(const std::string& name) const;
+    void SetPrivilegeEnabled(uint32_t processId, const std::string& name, bool enabled);
+    bool PrivilegeEnabled(uint32_t processId, const std::string& name) const;
+
+    // ExitWindowsEx leaves its flags here; the machine takes them when control
+    // is back on the host and restarts or shuts down.
+    void RequestExitWindows(UINT flags);
+    std::optional<UINT> TakeExitWindowsRequest();
 
     struct State;
 

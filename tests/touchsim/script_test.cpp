@@ -35,6 +35,7 @@ TEST(ScriptErrorTest, MalformedLinesStopBeforeAnythingRuns) {
         {"machine screen=1024\n", "line 1: bad screen size \"1024\" (want WIDTHxHEIGHT)"},
         {"answer maybe\n",
          "line 1: bad button \"maybe\" (ok, cancel, abort, retry, ignore, yes, no)"},
+        {"privilege deny debug\n", "line 1: bad privilege line (privilege grant|deny shutdown)"},
         {"disk frob\n", "line 1: unknown disk verb \"frob\" (disk image PATH NAME)"},
         {"disk image C:\\a.exe\n", "line 1: missing argument: NAME"},
     };
