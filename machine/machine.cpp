@@ -21,6 +21,7 @@
 #include <set>
 
 namespace machine {
+
 namespace {
 
 using platform::kernel::Kernel;
@@ -410,6 +411,28 @@ void Machine::Touch(uint16_t x, uint16_t y, unsigned hold, uint16_t toX, uint16_
     }
     runtime_->AdvanceTime(interval);
     SendReport(devices::kTouchStatusUp, toX, toY);
+}
+
+void Machine::Tap(int pixelX, int pixelY) {
+    RequirePlugged("tap");
+    Trace("screen tap x=" + std::to_string(pixelX) + " y=" + std::to_string(pixelY));
+    const uint64_t interval = Screen().ReportInterval();
+    const uint16_t x = geometry_.RawX(pixelX, config_.screenWidth);
+    const uint16_t y = geometry_.RawY(pixelY, config_.screenHeight);
+    SendReport(devices::kTouchStatusDown, x, y);
+    runtime_->AdvanceTime(interval);
+    SendReport(devices::kTouchStatusHold, static_cast<uint16_t>(x + 1), y);
+    runtime_->AdvanceTime(interval);
+    SendReport(devices::kTouchStatusHold, x, static_cast<uint16_t>(y + 1));
+    runtime_->AdvanceTime(interval);
+    SendReport(devices::kTouchStatusUp, x, y);
+}
+
+void Machine::SetGeometry(const devices::TouchGeometry& geometry) {
+    geometry_ = geometry;
+    Trace("screen geometry left=" + std::to_string(geometry.left) +
+          " right=" + std::to_string(geometry.right) + " top=" + std::to_string(geometry.top) +
+          " bottom=" + std::to_string(geometry.bottom));
 }
 
 void Machine::Fault(ScreenFault fault, unsigned count) {

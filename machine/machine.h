@@ -25,6 +25,8 @@
 //   class=Mouse | device remove instance=...
 //     (setup's root devices, from the setup library)
 //   screen report status=0x81 x=100 y=200
+//   screen tap x=512 y=384
+//   screen geometry left=100 right=1700 top=150 bottom=1350
 //   screen fault timeout count=2
 //   power standby status=0x00000000 | power resume status=0x00000000
 //   machine restart | machine shutdown
@@ -35,6 +37,7 @@
 #pragma once
 
 #include "machine/control_client.h"
+#include "machine/devices/touchscreen_geometry.h"
 #include "machine/driver_catalogue.h"
 #include "machine/program_catalogue.h"
 #include "platform/kernel/kernel.h"
@@ -134,6 +137,12 @@ public:
     // A whole touch: 0x81 at (x, y); hold reports of 0x82 one report interval
     // apart, moving in a straight line to (toX, toY); 0x84 an interval later.
     void Touch(uint16_t x, uint16_t y, unsigned hold, uint16_t toX, uint16_t toY);
+    // A finger at a screen pixel, raw units from the geometry: reports one
+    // interval apart, 0x81 at raw p, 0x82 at p + (1, 0), 0x82 at p + (0, 1),
+    // 0x84 at p.
+    void Tap(int pixelX, int pixelY);
+    void SetGeometry(const devices::TouchGeometry& geometry);
+    const devices::TouchGeometry& Geometry() const { return geometry_; }
     void Fault(ScreenFault fault, unsigned count);
 
     // --- Time and power.
@@ -214,6 +223,7 @@ private:
     std::vector<std::unique_ptr<devices::TouchScreenModel>> screens_; // past ones stay for the hub
     platform::kernel::DeviceNode* screenNode_ = nullptr;
     bool plugged_ = false;
+    devices::TouchGeometry geometry_;
     bool nextPortDisabled_ = false;
     bool nextPortDisconnected_ = false;
     bool booted_ = false;

@@ -1,5 +1,8 @@
 #include "machine/program_catalogue.h"
 
+#include "apps/companions/companion_entries.h"
+#include "apps/panel/tpanel_entry.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -15,7 +18,27 @@ std::string Lower(std::string text) {
 } // namespace
 
 ProgramCatalogue ProgramCatalogue::Product() {
-    return {};
+    ProgramCatalogue catalogue;
+    platform::win32::ProgramSpec panel;
+    panel.name = "tpanel";
+    panel.entry = TpanelMain;
+    panel.module = "tpanel";
+    panel.imagePath = "C:\\UsbTouch\\tpanel.exe";
+    catalogue.Add(panel);
+    struct Companion {
+        const char* name;
+        platform::win32::ProgramEntry entry;
+    };
+    for (const Companion& companion :
+         {Companion{"keyflip", KeyflipMain}, Companion{"beep", BeepMain}}) {
+        platform::win32::ProgramSpec spec;
+        spec.name = companion.name;
+        spec.entry = companion.entry;
+        spec.module = "companions";
+        spec.imagePath = "C:\\UsbTouch\\" + spec.name + ".exe";
+        catalogue.Add(spec);
+    }
+    return catalogue;
 }
 
 void ProgramCatalogue::Add(const platform::win32::ProgramSpec& spec) {

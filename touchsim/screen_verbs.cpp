@@ -1,7 +1,9 @@
-// plug, unplug, report, touch, fault, ctl.
+// plug, unplug, report, touch, tap, screen, fault, ctl.
 #include "touchsim/numbers.h"
 #include "touchsim/script_error.h"
 #include "touchsim/verb_table.h"
+
+#include "platform/win32/windows.h"
 
 namespace touchsim::detail {
 namespace {
@@ -48,6 +50,53 @@ Action ParseTouch(const ScriptLine& line) {
         }
     }
     return [=](Session& session) { session.Machine().Touch(x, y, hold, toX, toY); };
+}
+
+// The centre of a control of the foreground window, in screen pixels.
+POINT ControlCentre(int line, HWND control, const std::string& what) {
+    RECT r;
+    if (control == nullptr || !GetWindowRect(control, &r))
+        throw ScriptError(line, "no control " + what + " in the foreground window");
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+Action ParseTap(const ScriptLine& line) {
+    const std::string& first = Need(line, 1, "PX, id or text");
+    const int number = line.number;
+    if (first == "id") {
+        NoMoreThan(line, 3);
+        int id = static_cast<int>(ParseUnsigned(number, Need(line, 2, "N"), 0xFFFF));
+        return [=](Session& session) {
+            POINT at =
+                ControlCentre(number, session.Machine().User().FindControl(id), std::to_string(id));
+            session.Machine().Tap(at.x, at.y);
+        };
+    }
+    if (first == "text") {
+        NoMoreThan(line, 3);
+        std::string text = Need(line, 2, "T");
+        return [=](Session& session) {
+            POINT at = ControlCentre(number, session.Machine().User().FindControl(text),
+                                     "\"" + text + "\"");
+            session.Machine().Tap(at.x, at.y);
+        };
+    }
+    NoMoreThan(line, 3);
+    int x = static_cast<int>(ParseUnsigned(number, first, 16383));
+    int y = static_cast<int>(ParseUnsigned(number, Need(line, 2, "PY"), 16383));
+    return [=](Session& session) { session.Machine().Tap(x, y); };
+}
+
+Action ParseScreen(const ScriptLine& line) {
+    if (Need(line, 1, "geometry") != "geometry")
+        throw ScriptError(line.number, "unknown screen setting \"" + line.words[1].text + "\"");
+    NoMoreThan(line, 6);
+    machine::devices::TouchGeometry geometry;
+    geometry.left = Word16(line, 2, "LEFT");
+    geometry.right = Word16(line, 3, "RIGHT");
+    geometry.top = Word16(line, 4, "TOP");
+    geometry.bottom = Word16(line, 5, "BOTTOM");
+    return [=](Session& session) { session.Machine().SetGeometry(geometry); };
 }
 
 Action ParseFault(const ScriptLine& line) {
@@ -112,6 +161,16 @@ std::vector<VerbSpec> ScreenVerbs() {
          "A whole touch in raw units: 0x81 at X Y, N reports 0x82 one report interval (10 ms) "
          "apart moving in a line to X2 Y2, then 0x84 at X2 Y2 an interval later.",
          true, ParseTouch},
+        {"tap", "tap PX PY | tap id N | tap text T",
+         "A finger on the screen at pixel PX PY, or at the centre of control N (or of the "
+         "control showing T) of the foreground window: raw p from the geometry, then reports "
+         "10 ms apart: 0x81 at p, 0x82 at p + (1, 0), 0x82 at p + (0, 1), 0x84 at p.",
+         true, ParseTap},
+        {"screen", "screen geometry LEFT RIGHT TOP BOTTOM",
+         "Where the screen's grid lies: raw X at pixel 0 and at pixel W, raw Y at pixel 0 and "
+         "at pixel H (either may run backwards); pixel p maps to LEFT + trunc(p * (RIGHT - "
+         "LEFT) / W). Default: 100 1700 150 1350.",
+         false, ParseScreen},
         {"fault", "fault NAME [COUNT]",
          "A fault of the screen or its port. timeout, data-error: the transfer held now and "
          "the next COUNT-1 end with that status. reset-data-error: the next COUNT port resets "

@@ -19,7 +19,7 @@ struct VerbSpec {
 };
 
 std::vector<VerbSpec> MachineVerbs();  // machine, boot, wait, standby, resume, expect
-std::vector<VerbSpec> ScreenVerbs();   // plug, unplug, report, touch, fault, ctl
+std::vector<VerbSpec> ScreenVerbs();   // plug, unplug, report, touch, tap, screen, fault, ctl
 std::vector<VerbSpec> RegistryVerbs(); // reg
 std::vector<VerbSpec> UserVerbs();     // start, click, answer, key, picture
 std::vector<VerbSpec> DiskVerbs();     // disk, media

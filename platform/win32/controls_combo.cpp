@@ -152,6 +152,8 @@ LRESULT CALLBACK ComboProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         return 0;
     }
     switch (message) {
+    case WM_GETDLGCODE:
+        return DLGC_WANTCHARS | DLGC_WANTARROWS;
     case WM_LBUTTONDOWN:
         TakeFocus(w);
         if (w->dropped) {

@@ -81,6 +81,16 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     switch (message) {
+    case WM_GETDLGCODE: {
+        LRESULT code = DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        // A multiline edit that takes Return as a new line keeps it.
+        if (msg != nullptr && msg->message == WM_KEYDOWN && wParam == VK_RETURN &&
+            (w->style & (ES_MULTILINE | ES_WANTRETURN)) == (ES_MULTILINE | ES_WANTRETURN)) {
+            code |= DLGC_WANTALLKEYS;
+        }
+        return code;
+    }
     case WM_LBUTTONDOWN:
         TakeFocus(w);
         w->selStart = w->selEnd = (int)w->text.size();

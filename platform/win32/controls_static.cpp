@@ -10,6 +10,8 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     }
     switch (message) {
+    case WM_GETDLGCODE:
+        return DLGC_STATIC;
     case WM_LBUTTONUP:
         if ((w->style & SS_NOTIFY) != 0) {
             NotifyCommand(w, STN_CLICKED);

@@ -102,6 +102,8 @@ LRESULT CALLBACK TrackbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     switch (message) {
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS;
     case WM_LBUTTONDOWN: {
         TakeFocus(w);
         SetCapture(hwnd);

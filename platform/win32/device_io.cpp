@@ -75,6 +75,17 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
     return TRUE;
 }
 
+namespace platform::win32::detail {
+
+void CloseProcessHandles(uint32_t processId) {
+    for (const auto& object : RemoveHandlesOf(processId)) {
+        if (auto device = std::dynamic_pointer_cast<DeviceFile>(object))
+            platform::kernel::Kernel::Current().CloseFile(device->file);
+    }
+}
+
+} // namespace platform::win32::detail
+
 BOOL WINAPI CloseHandle(HANDLE hObject) {
     auto object = RemoveHandle(reinterpret_cast<uintptr_t>(hObject));
     if (!object) {

@@ -5,6 +5,7 @@
 #include "platform/win32/controls.h"
 #include "platform/win32/resources.h"
 #include "platform/win32/window_manager.h"
+#include "platform/trace/trace.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -328,13 +329,28 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
     return CreateModeless(hInstance, t, hWndParent, lpDialogFunc, dwInitParam);
 }
 
+// A dialog from a template resource shows in the trace while it runs:
+//   window open program=tpanel dialog=156 caption="check"
+//   window close program=tpanel dialog=156 result=2
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent,
                                DLGPROC lpDialogFunc, LPARAM dwInitParam) {
     DialogTemplate t;
     if (!LoadTemplate(hInstance, lpTemplateName, &t)) {
         return -1;
     }
-    return Modal(hInstance, t, hWndParent, lpDialogFunc, dwInitParam);
+    Window* dialog = BuildDialog(hInstance, t, hWndParent, lpDialogFunc, dwInitParam);
+    if (dialog == nullptr) {
+        return -1;
+    }
+    std::string label = "program=" + Caller()->info.name + " dialog=" +
+                        (IS_INTRESOURCE(lpTemplateName) ? std::to_string((UINT_PTR)lpTemplateName)
+                                                        : platform::trace::Quote(lpTemplateName));
+    platform::trace::Emit(St().kernel.Now(), "window open " + label + " caption=" +
+                                                 platform::trace::Quote(dialog->text));
+    INT_PTR result = RunModal(dialog, true);
+    platform::trace::Emit(St().kernel.Now(),
+                          "window close " + label + " result=" + std::to_string((long long)result));
+    return result;
 }
 
 INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA hDialogTemplate,
@@ -447,14 +463,15 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
     if (dialog == nullptr || target == nullptr || !IsDescendant(dialog, target)) {
         return FALSE;
     }
-    bool wantsReturn = target->kind == WindowKind::Edit && (target->style & ES_MULTILINE) != 0 &&
-                       (target->style & ES_WANTRETURN) != 0;
-    if (lpMsg->message == WM_KEYDOWN) {
+    // The control says which keys it keeps for itself.
+    LRESULT code = 0;
+    if (lpMsg->message == WM_KEYDOWN || lpMsg->message == WM_CHAR) {
+        code = CallProc(target, WM_GETDLGCODE, lpMsg->wParam, reinterpret_cast<LPARAM>(lpMsg));
+    }
+    bool wantsKey = (code & DLGC_WANTALLKEYS) != 0;
+    if (lpMsg->message == WM_KEYDOWN && !wantsKey) {
         switch (lpMsg->wParam) {
         case VK_RETURN:
-            if (wantsReturn) {
-                break;
-            }
             if (IsPushButton(target) && dialog->focusedButton == target->handle) {
                 ClickCommand(dialog, target->id);
             } else {
@@ -466,6 +483,9 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
             ClickCommand(dialog, IDCANCEL);
             return TRUE;
         case VK_TAB:
+            if ((code & DLGC_WANTTAB) != 0) {
+                break;
+            }
             FocusNextTabStop(dialog, target);
             return TRUE;
         default:
@@ -473,7 +493,7 @@ BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
         }
     } else if (lpMsg->message == WM_CHAR) {
         WPARAM ch = lpMsg->wParam;
-        if ((ch == '\r' && !wantsReturn) || ch == 27 || ch == '\t') {
+        if (!wantsKey && (ch == '\r' || ch == 27 || (ch == '\t' && (code & DLGC_WANTTAB) == 0))) {
             return TRUE;
         }
     }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace platform::win32::detail {
 
@@ -25,6 +26,12 @@ uintptr_t InsertHandle(std::shared_ptr<HandleObject> object);
 std::shared_ptr<HandleObject> FindHandle(uintptr_t handle);
 // The object, or nullptr when no handle has that value.
 std::shared_ptr<HandleObject> RemoveHandle(uintptr_t handle);
+// Every handle the program with that process id opened, each removed from
+// the table, in opening order (the host's handles have id 0).
+std::vector<std::shared_ptr<HandleObject>> RemoveHandlesOf(uint32_t processId);
+
+// Closes what a program left open when it ends, as Windows does.
+void CloseProcessHandles(uint32_t processId);
 
 template <class T> std::shared_ptr<T> FindHandleAs(uintptr_t handle) {
     return std::dynamic_pointer_cast<T>(FindHandle(handle));

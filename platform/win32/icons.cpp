@@ -1,11 +1,14 @@
 // Icons, cursors and bitmaps from resources (and the system's own, drawn by
 // name in the picture). An icon group resource lists its images; the one
 // closest to 32 x 32 with the most colours is taken.
+#include "platform/trace/trace.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/image_decode.h"
 #include "platform/win32/resources.h"
+#include "platform/win32/runtime_state.h"
 #include "platform/win32/win_base.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -187,7 +190,10 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) {
     return picce != nullptr && picce->dwSize == sizeof(INITCOMMONCONTROLSEX) ? TRUE : FALSE;
 }
 
+// The sound is a trace line: "sound beep type=0x00000000".
 BOOL WINAPI MessageBeep(UINT uType) {
-    UNREFERENCED_PARAMETER(uType);
+    char text[48];
+    std::snprintf(text, sizeof text, "sound beep type=0x%08X", uType);
+    platform::trace::Emit(platform::win32::detail::St().kernel.Now(), text);
     return TRUE;
 }

@@ -8,7 +8,12 @@
 #include "platform/win32/runtime_state.h"
 #include "platform/win32/window_manager.h"
 
+#include "platform/trace/trace.h"
+#include "platform/win32/win_shell.h"
+
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 namespace platform::win32 {
 namespace {
@@ -109,12 +114,19 @@ void RouteMouse(const RawInput& input) {
     };
     for (const ButtonEvent& button : kButtons) {
         if ((input.flags & button.flag) != 0) {
+            // The swap applies to every button event, injected ones too;
+            // GetAsyncKeyState still sees the physical button.
+            const ButtonEvent& logical =
+                st.buttonsSwapped ? kButtons[(&button - kButtons) ^ 2] : button;
             if (button.down) {
-                st.buttons |= button.mask;
+                st.physicalButtons |= button.mask;
+                st.pressedSinceAsked |= button.mask;
+                st.buttons |= logical.mask;
             } else {
-                st.buttons &= ~button.mask;
+                st.physicalButtons &= ~button.mask;
+                st.buttons &= ~logical.mask;
             }
-            DeliverMouse(button.message, st.pointer);
+            DeliverMouse(logical.message, st.pointer);
         }
     }
 }
@@ -132,6 +144,9 @@ void RouteKeyboard(const RawInput& input) {
     if (input.kind == RawInput::Kind::Char) {
         PostInput(target, WM_CHAR, input.vk, 1);
         return;
+    }
+    if (input.vk == VK_SHIFT) {
+        st.shiftDown = !input.keyUp;
     }
     LPARAM flags = input.keyUp ? (LPARAM)0xC0000001u : 1;
     PostInput(target, input.keyUp ? WM_KEYUP : WM_KEYDOWN, input.vk, flags);
@@ -207,7 +222,32 @@ POINT PointerPosition() {
 VOID WINAPI mouse_event(DWORD dwFlags, DWORD dx, DWORD dy, DWORD dwData, ULONG_PTR dwExtraInfo) {
     UNREFERENCED_PARAMETER(dwData);
     UNREFERENCED_PARAMETER(dwExtraInfo);
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%04X", (unsigned)dwFlags);
+    platform::trace::Emit(platform::win32::detail::St().kernel.Now(),
+                          std::string("input mouse_event flags=") + flags + " dx=" +
+                              std::to_string((LONG)dx) + " dy=" + std::to_string((LONG)dy));
     platform::win32::InjectMouse(dwFlags, (LONG)dx, (LONG)dy);
+}
+
+// The physical button: the top bit while it is down, the low bit when it was
+// pressed since the last call (Microsoft's page of GetAsyncKeyState).
+SHORT WINAPI GetAsyncKeyState(int vKey) {
+    platform::win32::detail::RouteRawInput();
+    auto& st = platform::win32::detail::St();
+    DWORD mask = vKey == VK_LBUTTON ? MK_LBUTTON : vKey == VK_RBUTTON ? MK_RBUTTON : 0;
+    unsigned state = (st.physicalButtons & mask) != 0 ? 0x8000 : 0;
+    if ((st.pressedSinceAsked & mask) != 0)
+        state |= 1;
+    st.pressedSinceAsked &= ~mask;
+    return (SHORT)state;
+}
+
+BOOL WINAPI SwapMouseButton(BOOL fSwap) {
+    auto& st = platform::win32::detail::St();
+    BOOL previous = st.buttonsSwapped ? TRUE : FALSE;
+    st.buttonsSwapped = fSwap != FALSE;
+    return previous;
 }
 
 BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {

@@ -5,6 +5,8 @@
 #include "platform/win32/win_base.h"
 #include "platform/win32/window_manager.h"
 
+#include <algorithm>
+
 namespace platform::win32::detail {
 
 void WaitForReply(const std::shared_ptr<SentMessage>& sent); // runtime.cpp
@@ -237,36 +239,36 @@ BOOL WINAPI WaitMessage(void) {
     return WaitForMessageWork() ? TRUE : FALSE;
 }
 
+// The character of a key as the US layout gives it, Shift honoured; posted
+// to the window's queue as TranslateMessage does.
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     if (lpMsg->message != WM_KEYDOWN) {
         return FALSE;
     }
+    static const char kShiftedDigits[] = ")!@#$%^&*(";
+    bool shift = St().shiftDown;
+    WPARAM key = lpMsg->wParam;
     WPARAM ch = 0;
-    switch (lpMsg->wParam) {
+    switch (key) {
     case VK_BACK:
     case VK_TAB:
     case VK_RETURN:
     case VK_ESCAPE:
     case VK_SPACE:
-        ch = lpMsg->wParam;
+        ch = key;
         break;
     default:
-        if ((lpMsg->wParam >= '0' && lpMsg->wParam <= '9') ||
-            (lpMsg->wParam >= 'A' && lpMsg->wParam <= 'Z')) {
-            ch = lpMsg->wParam;
+        if (key >= '0' && key <= '9') {
+            ch = shift ? (WPARAM)(unsigned char)kShiftedDigits[key - '0'] : key;
+        } else if (key >= 'A' && key <= 'Z') {
+            ch = shift ? key : key - 'A' + 'a';
         }
         break;
     }
     if (ch == 0) {
         return FALSE;
     }
-    Window* w = Lookup(lpMsg->hwnd);
-    if (w == nullptr) {
-        return FALSE;
-    }
-    w->process->input.push_front(
-        MSG{lpMsg->hwnd, WM_CHAR, ch, lpMsg->lParam, lpMsg->time, lpMsg->pt});
-    return TRUE;
+    return PostMessageA(lpMsg->hwnd, WM_CHAR, ch, lpMsg->lParam);
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
@@ -292,7 +294,10 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
     return CallProc(w, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 
+// Intervals below USER_TIMER_MINIMUM are raised to it; an identifier in use
+// on the window replaces that timer.
 UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc) {
+    uElapse = std::max<UINT>(uElapse, USER_TIMER_MINIMUM);
     Process* p = Caller();
     if (hWnd != nullptr) {
         Window* w = FromHandle(hWnd);
@@ -310,7 +315,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
             if (timer->event != 0) {
                 st.kernel.Cancel(timer->event);
             }
-            timer->period = uint64_t(uElapse == 0 ? 1 : uElapse) * 10000;
+            timer->period = uint64_t(uElapse) * 10000;
             timer->proc = lpTimerFunc;
             timer->nextDue = st.kernel.Now() + timer->period;
             timer->due = false;
@@ -321,7 +326,7 @@ UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC l
     auto timer = std::make_unique<Timer>();
     timer->hwnd = hWnd;
     timer->id = nIDEvent;
-    timer->period = uint64_t(uElapse == 0 ? 1 : uElapse) * 10000;
+    timer->period = uint64_t(uElapse) * 10000;
     timer->proc = lpTimerFunc;
     timer->nextDue = st.kernel.Now() + timer->period;
     ScheduleTimer(timer.get());

@@ -17,6 +17,7 @@
 #include "platform/kernel/kernel.h"
 #include "platform/trace/trace.h"
 #include "platform/win32/registry_keys.h"
+#include "platform/win32/system_info.h"
 
 #include <cstdio>
 #include <cstring>
@@ -108,6 +109,17 @@ std::vector<BYTE> AnsiData(const platform::registry::Value& value) {
 
 } // namespace
 
+// How many bytes of a text the ANSI call stores. NT adds the NUL a count
+// left out when the byte after the data is that NUL; the 9x family stores
+// the whole string with its NUL whatever the count.
+static DWORD TextBytesStored(const char* data, DWORD count) {
+    if (!platform::win32::System::Current().IsNt())
+        return static_cast<DWORD>(std::strlen(data)) + 1;
+    if (count > 0 && data[count - 1] != '\0' && data[count] == '\0')
+        return count + 1;
+    return count;
+}
+
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData) {
     if (lpReserved != NULL || (lpData != NULL && lpcbData == NULL))
@@ -132,6 +144,11 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
     }
     if (lpData != NULL && size > 0)
         std::memcpy(lpData, data.data(), size);
+    // A text stored without its NUL gets one where the buffer has room;
+    // the size reported stays the stored one.
+    if (lpData != NULL && IsText(value->type) && size > 0 && data[size - 1] != 0 &&
+        size < *lpcbData)
+        lpData[size] = 0;
     if (lpcbData != NULL)
         *lpcbData = size;
     return ERROR_SUCCESS;
@@ -147,6 +164,8 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
     if (lpData == NULL && cbData != 0)
         return ERROR_NOACCESS;
     std::string name = lpValueName ? lpValueName : "";
+    if (IsText(dwType) && lpData != NULL)
+        cbData = TextBytesStored(reinterpret_cast<const char*>(lpData), cbData);
     std::vector<BYTE> stored;
     if (cbData > 0)
         stored.assign(lpData, lpData + cbData);

@@ -4,6 +4,7 @@
 
 #include "platform/trace/trace.h"
 #include "platform/win32/resources.h"
+#include "platform/win32/handle_table.h"
 #include "platform/win32/runtime_state.h"
 #include "platform/win32/window_manager.h"
 
@@ -46,6 +47,7 @@ void EndProcess(Runtime::State& st, Process* p, DWORD code) {
         sent->done = true; // the sender gets 0
     }
     p->incoming.clear();
+    detail::CloseProcessHandles(p->info.id);
     Trace("program exit name=" + p->info.name + " code=" + std::to_string(code));
 }
 

@@ -6,6 +6,7 @@
 #include "platform/win32/user_state.h"
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -60,7 +61,11 @@ struct Runtime::State {
     HWND focus = nullptr;
     HWND capture = nullptr;
     POINT pointer{0, 0};
-    DWORD buttons = 0;   // MK_LBUTTON | MK_RBUTTON
+    DWORD buttons = 0;   // MK_LBUTTON | MK_RBUTTON, after the swap
+    DWORD physicalButtons = 0; // MK_LBUTTON | MK_RBUTTON as pressed
+    DWORD pressedSinceAsked = 0; // GetAsyncKeyState's low bit
+    bool shiftDown = false;      // for TranslateMessage
+    bool buttonsSwapped = false; // SwapMouseButton
     int cursorCount = 0; // ShowCursor display count; drawn while >= 0
     HCURSOR cursor = nullptr;
 
@@ -79,6 +84,9 @@ struct Runtime::State {
     std::map<HMENU, std::unique_ptr<detail::Menu>> menus;
     UINT_PTR nextMenuHandle = 0x30010;
     std::vector<detail::MenuTracking*> openMenus;
+
+    // Shell
+    std::vector<std::pair<HWND, UINT>> notifyIcons;
 
     explicit State(kernel::Kernel& k) : kernel(k) {}
 };

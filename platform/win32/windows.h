@@ -6,4 +6,5 @@
 #include "platform/win32/win_base.h"
 #include "platform/win32/win_user.h"
 #include "platform/win32/win_dde.h"
+#include "platform/win32/win_shell.h"
 #include "platform/setupapi/setupapi.h"

@@ -59,7 +59,7 @@ TEST(ScriptErrorTest, LinesThatCannotBeCarriedOutStopTheRunThere) {
         {"plug\nplug\n", "line 2: plug: the screen is plugged in already"},
         {"plug\nexpect pointer move x=1 y=1\n",
          "line 2: expected trace line not found: pointer move x=1 y=1"},
-        {"start tpanel\n", "line 1: start: no program named \"tpanel\""},
+        {"start nosuch\n", "line 1: start: no program named \"nosuch\""},
         {"start C:\\App\\probe.exe\n",
          "line 1: start: cannot start \"C:\\App\\probe.exe\": error 3"},
         {"disk image C:\\App\\x.exe nosuch\n",

@@ -67,7 +67,7 @@ TEST_F(RegistryApi, AnsiTextMeetsNativeTextWhateverTheNameCase) {
         NativeQuery(u"\\REGISTRY\\Machine\\Software\\Touch\\UsbConfig", u"doneMode", &type, &data),
         STATUS_SUCCESS);
     EXPECT_EQ(type, ULONG(REG_SZ));
-    EXPECT_EQ(data, Utf16("1", false)); // no NUL was given, none is stored
+    EXPECT_EQ(data, Utf16("1", true)); // NT stores the NUL after the data
 
     // The driver's way back: UTF-16 with its NUL counted.
     SetStored(kSettingsPath, "moveSlider", REG_SZ, Utf16("30", true));
@@ -85,24 +85,48 @@ TEST_F(RegistryApi, AnsiTextMeetsNativeTextWhateverTheNameCase) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryApi, TextKeepsOrLacksItsNulExactlyAsWritten) {
-    HKEY key = Settings();
-    SetText(key, "bare", "YES", 3);
-    SetText(key, "terminated", "YES", 4);
-    EXPECT_EQ(Stored(kSettingsPath, "bare"), Utf16("YES", false));
-    EXPECT_EQ(Stored(kSettingsPath, "terminated"), Utf16("YES", true));
+// NT stores a NUL the count left out when the byte after the data is NUL
+// (Wine's advapi32 registry conformance test, test_set_value, "off-by-one
+// size"); the 9x family stores the whole string with its NUL. A query adds
+// a NUL where the buffer has room but reports the stored size.
+TEST_F(RegistryApi, TextIsStoredWithTheNulEachSystemAdds) {
+    struct Case {
+        OsKind os;
+        const char* data;
+        DWORD count;
+        const char* stored;
+        bool nul;
+    };
+    const Case cases[] = {
+        {OsKind::WindowsXP, "YES", 3, "YES", true},   {OsKind::WindowsXP, "YES", 4, "YES", true},
+        {OsKind::WindowsXP, "YESX", 3, "YES", false}, {OsKind::Windows2000, "YES", 3, "YES", true},
+        {OsKind::Windows2000, "YES", 2, "YE", false}, {OsKind::Windows98, "YES", 3, "YES", true},
+        {OsKind::Windows98, "YESX", 3, "YESX", true}, {OsKind::Windows98, "YES", 1, "YES", true},
+        {OsKind::WindowsXP, "", 0, "", false},
+    };
+    for (const Case& c : cases) {
+        system.SetOs(c.os);
+        HKEY key = Settings();
+        SetText(key, "value", c.data, c.count);
+        EXPECT_EQ(Stored(kSettingsPath, "value"), Utf16(c.stored, c.nul)) << c.data << c.count;
 
-    for (auto [name, expected] : {std::pair{"bare", 3u}, std::pair{"terminated", 4u}}) {
-        DWORD size = kPoison;
-        EXPECT_EQ(RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-        EXPECT_EQ(size, expected) << name;
+        char text[8];
+        std::memset(text, kPoisonByte, sizeof text);
+        DWORD size = sizeof text;
+        EXPECT_EQ(
+            RegQueryValueExA(key, "value", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+            ERROR_SUCCESS);
+        EXPECT_EQ(size, std::strlen(c.stored) + (c.nul ? 1 : 0)) << c.data << c.count;
+        if (size > 0) {
+            EXPECT_STREQ(text, c.stored) << c.data << c.count;
+        }
+        RegCloseKey(key);
     }
-    RegCloseKey(key);
 }
 
 TEST_F(RegistryApi, QueryErrorPathsWriteOnlyWhatWindowsWrites) {
     HKEY key = Settings();
-    SetText(key, "port", "COM12", 5);
+    SetText(key, "port", "COM12X", 5); // no NUL after the data: none stored
     const BYTE table[4] = {1, 2, 3, 4};
     ASSERT_EQ(RegSetValueExA(key, "XArray", 0, REG_BINARY, table, 4), ERROR_SUCCESS);
 

@@ -2,6 +2,8 @@
 // scripted user and by their messages.
 #include "tests/win32ui/ui_fixture.h"
 
+#include "platform/win32/input.h"
+
 #include <gmock/gmock.h>
 
 namespace ui_testing {
@@ -263,6 +265,66 @@ TEST_F(ControlsTest, MissingItemsAndWindowsFailWithTheirErrors) {
     SetLastError(0xDEADBEEF);
     EXPECT_EQ(SendMessageA(bogus, WM_GETTEXTLENGTH, 0, 0), 0);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_WINDOW_HANDLE);
+}
+
+// The answers Microsoft's WM_GETDLGCODE page gives for the standard
+// controls (the button kinds, edit, static) and the common ones.
+TEST_F(ControlsTest, EachControlNamesTheKeysItKeeps) {
+    const struct {
+        int id;
+        LRESULT code;
+    } cases[] = {
+        {IDOK, DLGC_BUTTON | DLGC_DEFPUSHBUTTON},
+        {IDCANCEL, DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON},
+        {IDC_MODE1, DLGC_BUTTON | DLGC_RADIOBUTTON},
+        {IDC_SIMULATE, DLGC_BUTTON},
+        {IDC_PATH, DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS},
+        {IDC_COUNT, DLGC_STATIC},
+        {IDC_SLIDER, DLGC_WANTARROWS},
+        {IDC_PORT, DLGC_WANTCHARS | DLGC_WANTARROWS},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Send(c.id, WM_GETDLGCODE), c.code) << c.id;
+}
+
+// IsDialogMessageA asks the focus first: a control that wants every key
+// gets Enter, and the dialog's default command does not run.
+WNDPROC editProc;
+std::vector<WPARAM> editKeys;
+LRESULT CALLBACK GreedyEdit(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETDLGCODE)
+        return DLGC_WANTALLKEYS;
+    if (message == WM_KEYDOWN)
+        editKeys.push_back(wParam);
+    return CallWindowProcA(editProc, hwnd, message, wParam, lParam);
+}
+
+TEST_F(ControlsTest, AControlThatWantsEveryKeyKeepsEnterFromTheDialog) {
+    HWND edit = GetDlgItem(dialog, IDC_PATH);
+    editKeys.clear();
+    editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GreedyEdit)));
+    user.ClickControl(IDC_PATH);
+    recorder.events.clear();
+    user.PressEnter();
+    EXPECT_THAT(editKeys, ElementsAre((WPARAM)VK_RETURN));
+    EXPECT_THAT(recorder.events, IsEmpty());
+    EXPECT_NE(user.Foreground(), nullptr);
+}
+
+// TranslateMessage gives the character of the key with Shift as held.
+TEST_F(ControlsTest, TypedKeysBecomeCharactersWithShiftHonoured) {
+    user.ClickControl(IDC_PATH);
+    user.PressKey('A');
+    user.PressKey('1');
+    platform::win32::InjectKey(VK_SHIFT, false);
+    user.PressKey('B');
+    user.PressKey('2');
+    platform::win32::InjectKey(VK_SHIFT, true);
+    user.PressKey('C');
+    char text[16] = "";
+    GetDlgItemTextA(dialog, IDC_PATH, text, sizeof text);
+    EXPECT_STREQ(text, "a1B@c");
 }
 
 } // namespace

@@ -82,6 +82,27 @@ TEST_F(RuntimeTest, TimersFireOnTheVirtualClockWhileTheModalLoopWaits) {
     EXPECT_EQ(recorder.events.size(), 3u);
 }
 
+// SetTimer (Microsoft's page of the function): an identifier already in use
+// on the window replaces that timer; an interval below USER_TIMER_MINIMUM is
+// raised to it.
+TEST_F(RuntimeTest, AnIdInUseIsReplacedAndShortIntervalsAreRaisedToTheMinimum) {
+    Recorder recorder;
+    recorder.hook = [](HWND dialog, UINT message, WPARAM, LPARAM) {
+        if (message == WM_INITDIALOG) {
+            SetTimer(dialog, 5, 1000, nullptr);
+            EXPECT_NE(SetTimer(dialog, 5, 3, nullptr), 0u);
+        }
+        return FALSE;
+    };
+    ShowDialog(IDD_TEST, &recorder);
+    Advance(USER_TIMER_MINIMUM - 1);
+    EXPECT_THAT(recorder.events, IsEmpty());
+    Advance(1);
+    EXPECT_THAT(recorder.events, ElementsAre("timer 5"));
+    Advance(USER_TIMER_MINIMUM);
+    EXPECT_THAT(recorder.events, ElementsAre("timer 5", "timer 5"));
+}
+
 TEST_F(RuntimeTest, ExpiriesWhileTheProgramIsBusyCoalesceIntoOneTimerMessage) {
     int ticks = 0;
     Start([&](HINSTANCE) {
@@ -309,8 +330,10 @@ TEST(DeterminismTest, TheSameScriptGivesTheSameTrace) {
     EXPECT_EQ(first, second);
     EXPECT_THAT(first,
                 ElementsAre("0.000 program start name=script cmdline=\"\"",
+                            "0.000 window open program=script dialog=100 caption=\"Test dialog\"",
                             "700.000 msgbox caption=\"Prompt\" text=\"tick\" answer=OK",
                             "1000.000 user click control=1018 x=69 y=78", "2000.000 user key vk=27",
+                            "2000.000 window close program=script dialog=100 result=2",
                             "2000.000 program exit name=script code=2"));
 }
 
