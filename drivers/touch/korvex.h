@@ -49,7 +49,7 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     UCHAR ReportBuffer[TOUCH_REPORT_LENGTH];
     ULONG ReadLength;
     PIRP ReadIrp;
-    PIRP ResetIrp; // the port reset below us, under ReaderLock
+    PIRP ResetIrp; // allocated at the first reset, reused, freed at removal
     ULONG PortStatus;
     KEVENT ReadDoneEvent; // not signalled while a read is in flight
     BOOLEAN Stopped;
@@ -60,6 +60,7 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     KSPIN_LOCK ReaderLock;
     BOOLEAN ReadInFlight;             // ReadIrp (allocated once, reused) is below us
     BOOLEAN RecoveryInFlight;         // a port reset or the work after it is pending
+    BOOLEAN ResetInFlight;            // ResetIrp is below us
     KEVENT RecoveryDoneEvent;         // notification; signalled while no recovery runs
     WORK_QUEUE_ITEM RecoveryWorkItem; // one recovery step queued at a time
     // The interface as this driver last set it (start, stop, a command).

@@ -3,11 +3,10 @@
 //
 // Ownership: the read request is allocated once and re-initialised for every
 // read of the device's life (IoInitializeIrp: Windows 98 has no IoReuseIrp);
-// ReleaseReader frees it at removal. Reset requests are allocated per reset
-// and freed by ResetComplete. ReaderLock makes "stopped" and "in flight" one
-// decision, so a completion never re-arms after StopReader. Each in-flight
-// flag is cleared and its event set in one acquisition of the lock: whoever
-// sees the flag clear knows the completion no longer touches the device.
+// ReleaseReader frees it at removal. The reset request is kept the same way. ReaderLock makes
+// "stopped" and "in flight" one decision, so a completion never re-arms after StopReader. Each
+// in-flight flag is cleared and its event set in one acquisition of the lock: whoever sees the flag
+// clear knows the completion no longer touches the device.
 //
 // Recovery runs from an executive work item embedded in the extension (98
 // has no IoAllocateWorkItem). Such an item holds no reference on the device,
@@ -157,39 +156,50 @@ static NTSTATUS NTAPI ReadComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID 
 }
 
 // Passive level, recovery in flight. Sends the asynchronous port reset;
-// ResetComplete continues the recovery. Without a request the recovery ends
-// here and the reader is idle.
+// ResetComplete continues the recovery. Like the read, the reset request is
+// allocated once and kept until removal, so the stop path may cancel it at
+// any time. Without it, or after a stop, the recovery ends here.
 static VOID ResetPort(PTOUCH_DEVICE_EXTENSION Extension) {
-    PIRP irp = IoAllocateIrp(LowerStackSize(Extension), FALSE);
-    if (irp == NULL) {
-        EndRecovery(Extension);
-        return;
+    if (Extension->ResetIrp == NULL) {
+        Extension->ResetIrp = IoAllocateIrp(LowerStackSize(Extension), FALSE);
+        if (Extension->ResetIrp == NULL) {
+            EndRecovery(Extension);
+            return;
+        }
     }
-    Extension->PortStatus = 0;
-    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
-    next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_RESET_PORT;
-    next->Parameters.Others.Argument1 = &Extension->PortStatus;
-    next->Parameters.Others.Argument2 = NULL;
-    IoSetCompletionRoutine(irp, ResetComplete, Extension, TRUE, TRUE, TRUE);
+    PIRP irp = Extension->ResetIrp;
     KIRQL oldIrql = AcquireReaderLock(Extension);
-    Extension->ResetIrp = irp;
+    const BOOLEAN send = !Extension->Stopped;
+    if (send) {
+        const CCHAR stackSize = LowerStackSize(Extension);
+        IoInitializeIrp(irp, (USHORT)IoSizeOfIrp(stackSize), stackSize);
+        Extension->PortStatus = 0;
+        PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
+        next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+        next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_RESET_PORT;
+        next->Parameters.Others.Argument1 = &Extension->PortStatus;
+        next->Parameters.Others.Argument2 = NULL;
+        IoSetCompletionRoutine(irp, ResetComplete, Extension, TRUE, TRUE, TRUE);
+        Extension->ResetInFlight = TRUE;
+    }
     ReleaseReaderLock(Extension, oldIrql);
-    IoCallDriver(Extension->LowerDeviceObject, irp);
+    if (send) {
+        IoCallDriver(Extension->LowerDeviceObject, irp);
+    } else {
+        EndRecovery(Extension);
+    }
 }
 
-// Dispatch level or below. Frees the reset request and picks the next step;
-// the work after a good reset waits for the lower driver, so it runs from
-// the work item. A reset that ends after a stop ends the recovery.
+// Dispatch level or below. Picks the next step; the work after a good reset
+// waits for the lower driver, so it runs from the work item. A reset that
+// ends after a stop ends the recovery. The request stays ours for the next.
 static NTSTATUS NTAPI ResetComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
     UNREFERENCED_PARAMETER(DeviceObject);
     PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
     const NTSTATUS status = Irp->IoStatus.Status;
-    // Under the lock, so that the stop path never cancels a freed request.
     KIRQL oldIrql = AcquireReaderLock(extension);
-    extension->ResetIrp = NULL;
+    extension->ResetInFlight = FALSE;
     ReleaseReaderLock(extension, oldIrql);
-    IoFreeIrp(Irp);
 
     if (IsStopped(extension)) {
         EndRecovery(extension);
@@ -206,12 +216,7 @@ static NTSTATUS NTAPI ResetComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID
 // Work item, passive level. Nothing may touch the extension after the reset
 // is sent: its completion may already have queued the next step.
 static VOID NTAPI ResetWorker(PVOID Context) {
-    PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
-    if (IsStopped(extension)) {
-        EndRecovery(extension);
-    } else {
-        ResetPort(extension);
-    }
+    ResetPort((PTOUCH_DEVICE_EXTENSION)Context);
 }
 
 // Work item, passive level, after a good reset: reading resumes if the port
@@ -271,7 +276,7 @@ static VOID StopRunningReader(PTOUCH_DEVICE_EXTENSION Extension) {
     oldIrql = AcquireReaderLock(Extension);
     BOOLEAN reading = Extension->ReadInFlight;
     BOOLEAN recovering = Extension->RecoveryInFlight;
-    PIRP resetIrp = Extension->ResetIrp;
+    BOOLEAN resetting = Extension->ResetInFlight;
     ReleaseReaderLock(Extension, oldIrql);
 
     LARGE_INTEGER timeout;
@@ -284,13 +289,9 @@ static VOID StopRunningReader(PTOUCH_DEVICE_EXTENSION Extension) {
         KeWaitForSingleObject(&Extension->ReadDoneEvent, Executive, KernelMode, FALSE, &timeout);
     }
     if (recovering) {
-        if (resetIrp != NULL) {
-            // Freed only by its completion, which ends under the lock.
-            oldIrql = AcquireReaderLock(Extension);
-            if (Extension->ResetIrp == resetIrp) {
-                IoCancelIrp(resetIrp);
-            }
-            ReleaseReaderLock(Extension, oldIrql);
+        if (resetting) {
+            // As for the read: kept until removal, so safe to cancel.
+            IoCancelIrp(Extension->ResetIrp);
         }
         timeout.QuadPart = RECOVERY_TIMEOUT;
         KeWaitForSingleObject(&Extension->RecoveryDoneEvent, Executive, KernelMode, FALSE,
@@ -327,5 +328,9 @@ VOID ReleaseReader(PTOUCH_DEVICE_EXTENSION Extension) {
     if (Extension->ReadIrp != NULL) {
         IoFreeIrp(Extension->ReadIrp);
         Extension->ReadIrp = NULL;
+    }
+    if (Extension->ResetIrp != NULL) {
+        IoFreeIrp(Extension->ResetIrp);
+        Extension->ResetIrp = NULL;
     }
 }

@@ -51,6 +51,25 @@ TEST_F(BoundsTest, HubThatNeverAnswersThePortCheckDoesNotHoldUpSleep) {
     EXPECT_TRUE(ext->ReadInFlight);
 }
 
+// A reset the hub holds is cancelled by the stop; the hub completes it from
+// its cancel routine, inside the stop's call, which must not hold the
+// reader's lock then.
+TEST_F(BoundsTest, StopCancelsAResetTheHubHolds) {
+    ASSERT_EQ(Plug(), STATUS_SUCCESS);
+    Tap().holdReset = true;
+    Model().FailTransfers(TransferFault::DataError, 1);
+    Advance(1);
+    ASSERT_TRUE(ext->ResetInFlight);
+    const uint64_t before = kernel.Now();
+    ASSERT_EQ(kernel.StopDevice(Node()), STATUS_SUCCESS);
+    EXPECT_LE(kernel.Now() - before, 200 * kMs);
+    EXPECT_FALSE(ext->ResetInFlight);
+    EXPECT_FALSE(ext->RecoveryInFlight);
+    Tap().holdReset = false;
+    ASSERT_EQ(kernel.RestartDevice(Node()), STATUS_SUCCESS);
+    EXPECT_TRUE(ext->ReadInFlight);
+}
+
 // The reported case: class request stalled, the panel's command switches the
 // interface on, an input driver holds a point read; the removal must give it
 // back and switch the interface off although the reader never ran.

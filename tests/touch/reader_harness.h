@@ -34,6 +34,7 @@ struct TapScript {
     // Port-status requests are held, never answered, until cancelled (a hub
     // that does not answer); held ones end with STATUS_CANCELLED.
     bool holdStatus = false;
+    bool holdReset = false; // the same for port resets
     // Every configuration descriptor read that asks for more than its 9-byte
     // header comes back claiming this wTotalLength (0: as the device sent it).
     USHORT claimedTotalLength = 0;
@@ -155,7 +156,8 @@ inline NTSTATUS TapInternal(PDEVICE_OBJECT device, PIRP irp) {
     {
         std::lock_guard lock(script.mutex);
         script.log.push_back(request);
-        hold = request == "status" && script.holdStatus;
+        hold =
+            (request == "status" && script.holdStatus) || (request == "reset" && script.holdReset);
         if (IsLongConfigurationRead(stack))
             claimed = script.claimedTotalLength;
         if (request == "urb 09" && !script.readResults.empty()) {

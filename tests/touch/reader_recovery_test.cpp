@@ -21,7 +21,7 @@ TEST_F(RecoveryTest, ResetsRepeatWhileTheyReportDataErrorsThenReadingResumes) {
     EXPECT_EQ(Model().Resets(), 3u);
     EXPECT_EQ(Tap().Count("reset"), 3u);
     EXPECT_EQ(ReadsSent(), reads + 1); // only after the good reset and port check
-    EXPECT_EQ(ext->ResetIrp, nullptr);
+    EXPECT_FALSE(ext->ResetInFlight);
     EXPECT_FALSE(ext->RecoveryInFlight);
     EXPECT_EQ(kernel.QueuedWorkItems(), 0u);
 
@@ -75,7 +75,7 @@ TEST_F(RecoveryTest, StopWaitsForAnOutstandingResetAndReadsNoMore) {
     ASSERT_EQ(kernel.StopDevice(Node()), STATUS_SUCCESS);
     EXPECT_GE(kernel.Now() - before, 299 * kMs);
     EXPECT_FALSE(ext->RecoveryInFlight);
-    EXPECT_EQ(ext->ResetIrp, nullptr);
+    EXPECT_FALSE(ext->ResetInFlight);
     EXPECT_EQ(kernel.QueuedWorkItems(), 0u);
     EXPECT_EQ(Tap().Count("status"), 1u); // no port check after the late reset
     EXPECT_EQ(ReadsSent(), reads);
