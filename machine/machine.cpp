@@ -288,7 +288,9 @@ bool Machine::ResolveDrivers(const std::string& instance, const DriverChoice& ch
               " file=" + choice.imagePath);
         return false;
     }
-    *function = {choice.service, entry};
+    // The image's imports travel with it: a system lacking one refuses it.
+    *function = drivers_.Service(*name);
+    function->service = choice.service;
     filters->clear();
     for (const std::string& filter : choice.upperFilters) {
         PDRIVER_INITIALIZE filterEntry = drivers_.Find(filter);
@@ -296,7 +298,7 @@ bool Machine::ResolveDrivers(const std::string& instance, const DriverChoice& ch
             Trace("device driver-missing instance=" + instance + " service=" + filter);
             return false;
         }
-        filters->push_back({filter, filterEntry});
+        filters->push_back(drivers_.Service(filter));
     }
     return true;
 }
