@@ -2,6 +2,7 @@
 
 #include "apps/companions/companion_entries.h"
 #include "apps/panel/tpanel_entry.h"
+#include "apps/remover/remover_entry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,13 +29,15 @@ ProgramCatalogue ProgramCatalogue::Product() {
     struct Companion {
         const char* name;
         platform::win32::ProgramEntry entry;
+        const char* module;
     };
-    for (const Companion& companion :
-         {Companion{"keyflip", KeyflipMain}, Companion{"beep", BeepMain}}) {
+    for (const Companion& companion : {Companion{"keyflip", KeyflipMain, "companions"},
+                                       Companion{"beep", BeepMain, "companions"},
+                                       Companion{"remover", RemoverMain, "remover"}}) {
         platform::win32::ProgramSpec spec;
         spec.name = companion.name;
         spec.entry = companion.entry;
-        spec.module = "companions";
+        spec.module = companion.module;
         spec.imagePath = "C:\\UsbTouch\\" + spec.name + ".exe";
         catalogue.Add(spec);
     }
