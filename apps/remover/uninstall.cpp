@@ -71,8 +71,8 @@ static void DeleteProgramGroups(HWND dialog) {
         sprintf(command, "[DeleteGroup(%s)]", kProgramGroups[i]);
         HDDEDATA data = DdeCreateDataHandle(instance, (LPBYTE)command, (DWORD)strlen(command) + 1,
                                             0, NULL, CF_TEXT, 0);
-        DdeClientTransaction((LPBYTE)data, (DWORD)-1, conversation, NULL, 0, XTYP_EXECUTE, 10000,
-                             NULL);
+        DdeClientTransaction((LPBYTE)data, (DWORD)-1, conversation, NULL, CF_TEXT, XTYP_EXECUTE,
+                             10000, NULL);
     }
     DdeFreeStringHandle(instance, progman);
     DdeDisconnect(conversation);
