@@ -243,6 +243,39 @@ void SetText(const std::string& path, const char* name, const char* text) {
 
 using support::HklmKeyExists;
 
+// Installed, then removed by the uninstaller: after the next restart a touch
+// reaches the pointer no more on any system.
+TEST_F(InstallDrivers, AfterTheUninstallerAndARestartATouchMovesNothing) {
+    for (OsKind os : {OsKind::WindowsXP, OsKind::Windows2000, OsKind::Windows98}) {
+        SCOPED_TRACE(machine::OsName(os));
+        Start(os, true);
+        Run([&] {
+            if (os == OsKind::Windows98) {
+                InstallDriversWin98(nullptr, "C:\\Touch\\tpanel.exe");
+            } else {
+                RemoveRootTouchDevices(nullptr);
+                InstallDriversNt(nullptr, "C:\\Touch\\tpanel.exe");
+            }
+        });
+        Restart();
+        ASSERT_TRUE(TouchMovesPointer());
+        // As setup's settings step leaves it.
+        SetText("SOFTWARE\\Touch\\UsbConfig", "osflg", os == OsKind::Windows98 ? "98" : "xp");
+        m->Disk().PutImage("C:\\Touch\\remover.exe", "remover");
+        m->StartProgram("C:\\Touch\\remover.exe");
+        m->User().AnswerNextMessageBox(IDOK);
+        ASSERT_TRUE(m->User().ClickControl("Ok"));
+        // The procedure pauses a second before it deletes.
+        m->Wait(2000);
+        EXPECT_EQ(Events("msgbox caption=\"Prompt\"").size(), 1u);
+        Restart();
+        EXPECT_FALSE(TouchMovesPointer());
+        m->Shutdown();
+        EXPECT_TRUE(m->Violations().empty());
+        TearDown();
+    }
+}
+
 const std::string kRootEnum = "SYSTEM\\CurrentControlSet\\Enum\\ROOT\\TOUCHSCREEN\\";
 
 struct NtCase {
