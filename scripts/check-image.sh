@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks one Windows image against the availability tables: every imported
 # routine must exist on every system the image ships for, and the header must
-# name the expected subsystem with subsystem version 4.0 (what 98 and 2000 load); `stub` rows count as absent unless --tolerate names them.
+# name the expected subsystem with subsystem version 4.0 (what 98 and 2000
+# load). A `stub` row counts as absent unless --tolerate names it.
 #
 #   check-image.sh [--dump FILE] [--subsystem native|gui] [--tolerate FILE]
 #                  IMAGE SYSTEMS TABLE...
