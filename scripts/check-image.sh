@@ -2,26 +2,23 @@
 # Checks one Windows image against the availability tables: every imported
 # routine must exist on every system the image ships for, and the header must
 # name the expected subsystem with subsystem version 4.0 (what 98 and 2000
-# load). A `stub` row counts as absent unless --tolerate names it.
+# load). A `stub` row (exported but only failing) counts as absent.
 #
-#   check-image.sh [--dump FILE] [--subsystem native|gui] [--tolerate FILE]
-#                  IMAGE SYSTEMS TABLE...
+#   check-image.sh [--dump FILE] [--subsystem native|gui] IMAGE SYSTEMS TABLE...
 #
 # SYSTEMS is a comma list of 98, 2000, xp. --dump reads `objdump -p` text from
-# FILE instead of running objdump (the check's own tests use it). --tolerate
-# names routines (routine, module, why) whose stub on a system is accepted.
-# Prints one line per finding and exits 1 if there is any.
+# FILE instead of running objdump (the check's own tests use it). Prints one
+# line per finding and exits 1 if there is any.
 set -e
-dump= subsystem=native tolerate=/dev/null
+dump= subsystem=native
 while :; do
     case "$1" in
     --dump) dump=$2; shift 2 ;;
     --subsystem) subsystem=$2; shift 2 ;;
-    --tolerate) tolerate=$2; shift 2 ;;
     *) break ;;
     esac
 done
-[ $# -ge 3 ] || { echo "usage: $0 [--dump FILE] [--subsystem native|gui] [--tolerate FILE] IMAGE SYSTEMS TABLE..." >&2; exit 2; }
+[ $# -ge 3 ] || { echo "usage: $0 [--dump FILE] [--subsystem native|gui] IMAGE SYSTEMS TABLE..." >&2; exit 2; }
 image=$1 systems=$2; shift 2
 if [ -z "$dump" ]; then
     dump=$(mktemp); trap 'rm -f "$dump"' EXIT
@@ -30,7 +27,6 @@ fi
 awk -F'\t' -v image="$(basename "$image")" -v systems="$systems" -v subsystem="$subsystem" '
 function column(os) { return os == "98" ? 3 : os == "2000" ? 4 : os == "xp" ? 5 : 0 }
 FILENAME != dumpfile && /^#/ { next }
-FILENAME == tolerated && NF == 3 { stubOk[tolower($2), $1] = 1; next }
 FILENAME != dumpfile && NF == 6 {
     key = tolower($2) SUBSEP $1
     for (c = 3; c <= 5; c++) have[key, c] = $c
@@ -54,7 +50,7 @@ inImports && module != "" {
     n = split(systems, list, ",")
     for (i = 1; i <= n; i++) {
         state = have[key, column(list[i])]
-        if (state == "yes" || (state == "stub" && key in stubOk)) continue
+        if (state == "yes") continue
         what = state == "no" ? "lacks" : state == "stub" ? "has only as a stub" : "may lack"
         print image ": imports " name " from " module ", which " list[i] " " what " (" source[key] ")"
         bad = 1
@@ -65,4 +61,4 @@ END {
     if (index(gotSubsystem, want) != 1) { print image ": subsystem " gotSubsystem ", expected " subsystem; bad = 1 }
     if (major != 4 || minor != 0) { print image ": subsystem version " major "." minor ", expected 4.0"; bad = 1 }
     exit bad
-}' dumpfile="$dump" tolerated="$tolerate" "$tolerate" "$@" "$dump"
+}' dumpfile="$dump" "$@" "$dump"
