@@ -6,9 +6,15 @@
 
 namespace {
 
-// One program per user-interface thread; several programs may share a host
-// process, each on its own thread.
+#if defined(_WIN32)
+// A program is its own process with one user-interface thread. (Thread-local
+// storage here would bring the compiler runtime's emulated TLS, whose lock is
+// CreateSemaphoreW, a stub on 98.)
+Application* currentApplication = NULL;
+#else
+// Several programs may share a host process, each on its own thread.
 thread_local Application* currentApplication = NULL;
+#endif
 
 } // namespace
 

@@ -159,7 +159,8 @@ const DialogEvent* ModalDialog::FindEvent(UINT message, WPARAM wParam, LPARAM lP
         code = header->code;
         id = (UINT)header->idFrom;
     }
-    for (const DialogEventTable* table = Events(); table != NULL; table = table->base) {
+    for (const DialogEventTable* table = Events(); table != NULL;
+         table = table->base != NULL ? table->base() : NULL) {
         for (const DialogEvent* e = table->events; e->kind != HandlerEnd; ++e) {
             if (e->message != message) {
                 continue;

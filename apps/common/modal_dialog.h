@@ -68,8 +68,11 @@ inline DialogEvent MakeDialogEvent(UINT message, UINT code, UINT id, DialogHandl
     return e;
 }
 
+// The base is reached through its function so that each table is a constant:
+// a table built at run time would pull the runtime's guarded-static locks
+// (and the Unicode routines behind them) into every program.
 struct DialogEventTable {
-    const DialogEventTable* base;
+    const DialogEventTable* (*base)();
     const DialogEvent* events;
 };
 
@@ -152,7 +155,7 @@ private:                                                                        
 
 #define DEFINE_DIALOG_EVENTS(Class, Base)                                                          \
     const DialogEventTable* Class::ClassEvents() {                                                 \
-        static const DialogEventTable table = {Base::ClassEvents(), Class::kDialogEvents};         \
+        static const DialogEventTable table = {&Base::ClassEvents, Class::kDialogEvents};          \
         return &table;                                                                             \
     }                                                                                              \
     const DialogEvent Class::kDialogEvents[] = {

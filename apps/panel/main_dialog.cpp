@@ -1,3 +1,7 @@
+// First, before any C++ header turns on the compiler's own printf: sprintf
+// is then msvcrt's, which every system has.
+#include <stdio.h>
+
 #include "apps/panel/main_dialog.h"
 
 #include "apps/common/data_exchange.h"
@@ -8,7 +12,6 @@
 #include "apps/panel/resource.h"
 #include "drivers/common/touch_protocol.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 

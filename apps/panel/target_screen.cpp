@@ -1,9 +1,12 @@
+// First, before any C++ header turns on the compiler's own printf: sprintf
+// is then msvcrt's, which every system has.
+#include <stdio.h>
+
 #include "apps/panel/target_screen.h"
 
 #include "apps/common/settings_store.h"
 #include "apps/panel/resource.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #define TARGET_SIZE 24
