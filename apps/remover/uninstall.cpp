@@ -1,11 +1,14 @@
 // The uninstall procedure: the companions closed, the program groups and
 // files deleted, the device nodes of this system removed, the autostart
 // values cleaned. Every failure is skipped; the final message always shows.
+// First, before any C++ header turns on the compiler's own printf: sprintf
+// is then msvcrt's, which every system has.
+#include <stdio.h>
+
 #include "apps/remover/uninstall.h"
 
 #include "apps/common/os_code.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #define KEYFLIP_WINDOW "Function"
