@@ -239,3 +239,18 @@ void ModalDialog::LoadInitialisationData() {
         }
     }
 }
+
+BOOL PaintIconWhenMinimised(HWND window, HICON icon) {
+    if (!IsIconic(window))
+        return FALSE;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    SendMessageA(window, WM_ICONERASEBKGND, (WPARAM)dc, 0);
+    RECT client;
+    GetClientRect(window, &client);
+    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, icon);
+    EndPaint(window, &ps);
+    return TRUE;
+}

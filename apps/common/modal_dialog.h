@@ -222,3 +222,7 @@ private:
     WPARAM wParam_;
     LPARAM lParam_;
 };
+
+// A minimised dialog shows its icon centred in its client area. FALSE when the
+// window is not minimised and paints as usual.
+BOOL PaintIconWhenMinimised(HWND window, HICON icon);

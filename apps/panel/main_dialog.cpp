@@ -28,7 +28,8 @@ OnCommand(IDC_CONFIG, &MainDialog::OnConfig),
     OnCommandRange(IDC_UP_MODE, IDC_DRAG_MODE, &MainDialog::OnChanged),
     OnControl(CBN_SELCHANGE, IDC_PORT, &MainDialog::OnChanged),
     OnNotify(NM_RELEASEDCAPTURE, IDC_STABILITY, &MainDialog::OnSliderReleased),
-    OnCommand(IDC_MOUSEKEY, &MainDialog::OnMouseKey), OnCommand(IDC_HELP_BUTTON, &MainDialog::OnHelp),
+    OnCommand(IDC_MOUSEKEY, &MainDialog::OnMouseKey),
+    OnCommand(IDC_HELP_BUTTON, &MainDialog::OnHelp),
     OnCommand(IDC_CLOSE, &MainDialog::OnCloseButton),
     OnMessageVoid(WM_CLOSE, &MainDialog::OnCloseWindow), OnSysCommand(&MainDialog::OnSystemCommand),
     OnMessage(WM_PAINT, &MainDialog::OnPaint),
@@ -274,18 +275,8 @@ void MainDialog::OnSystemCommand(UINT id, LPARAM lParam) {
 LRESULT MainDialog::OnPaint(WPARAM wParam, LPARAM lParam) {
     UNREFERENCED_PARAMETER(wParam);
     UNREFERENCED_PARAMETER(lParam);
-    if (!IsIconic(Handle())) {
+    if (!PaintIconWhenMinimised(Handle(), icon_))
         return Default();
-    }
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    SendMessageA(Handle(), WM_ICONERASEBKGND, (WPARAM)dc, 0);
-    RECT client;
-    GetClientRect(Handle(), &client);
-    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, icon_);
-    EndPaint(Handle(), &ps);
     return 0;
 }
 

@@ -50,18 +50,8 @@ private:
 
     // Minimised, the dialog shows its icon centred in the client area.
     LRESULT OnPaint(WPARAM, LPARAM) {
-        if (!IsIconic(Handle())) {
+        if (!PaintIconWhenMinimised(Handle(), icon_))
             return Default();
-        }
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        SendMessageA(Handle(), WM_ICONERASEBKGND, (WPARAM)dc, 0);
-        RECT client;
-        GetClientRect(Handle(), &client);
-        int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-        int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-        DrawIcon(dc, x, y, icon_);
-        EndPaint(Handle(), &ps);
         return 0;
     }
 
