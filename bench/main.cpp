@@ -4,6 +4,7 @@
 #include "bench/peak_memory.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -14,6 +15,9 @@ namespace {
 // The console report, remembering the per-sample time of each side.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so that a run kept in a file reads plainly.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             auto found = run.counters.find("per_sample");
