@@ -10,6 +10,7 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
 [ -f /usr/include/tslib.h ] || need="$need libts-dev"
 command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
+[ -f /usr/include/png.h ] || need="$need libpng-dev"
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-i686 binutils-mingw-w64-i686"
 command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
 [ -n "$need" ] || exit 0
