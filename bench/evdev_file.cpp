@@ -1,14 +1,15 @@
 #include "bench/evdev_file.h"
 
+#include <dlfcn.h>
 #include <linux/input.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
-#include <dlfcn.h>
 #include <stdexcept>
 
 namespace {
@@ -31,8 +32,10 @@ int AnswerEvdev(unsigned long request, void* out) {
         *static_cast<int*>(out) = EV_VERSION;
         return 0;
     }
-    if (_IOC_TYPE(request) != 'E')
+    if (_IOC_TYPE(request) != 'E') {
+        errno = ENOTTY;
         return -1;
+    }
     const unsigned nr = _IOC_NR(request);
     if (nr == _IOC_NR(EVIOCGBIT(0, 0)))
         return Bits(out, size, {EV_SYN, EV_KEY, EV_ABS});
