@@ -14,8 +14,8 @@ constexpr std::array<const char*, kEventKinds> kNames = {
 
 // How often each kind comes, per 1000 events: mostly reports, as on a real
 // machine, with every fault often enough to meet every state.
-constexpr std::array<uint16_t, kEventKinds> kWeights = {480, 120, 15, 25, 60, 50, 15, 15,
-                                                        60,  30,  4,  50, 6,  40, 15, 15};
+constexpr std::array<uint16_t, kEventKinds> kWeights = {480, 112, 15, 25, 60, 50, 15, 15,
+                                                        60,  30,  4,  50, 14, 40, 15, 15};
 
 } // namespace
 
@@ -95,10 +95,12 @@ Event EventSource::Next() {
         break;
     case EventKind::Fault:
         event.a = static_cast<uint16_t>(Below(6));
-        event.b = static_cast<uint16_t>(1 + Below(3));
+        // Two failed starts leave a device that never starts again until it
+        // is plugged in anew: one stalled start at a time keeps it alive.
+        event.b = event.a == 3 ? 1 : static_cast<uint16_t>(1 + Below(3));
         break;
     case EventKind::LowResources:
-        event.a = static_cast<uint16_t>(Below(20));
+        event.a = static_cast<uint16_t>(Below(6));
         event.b = static_cast<uint16_t>(1 + Below(3));
         break;
     default:

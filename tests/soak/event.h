@@ -29,7 +29,7 @@ enum class EventKind : uint8_t {
     Unplug,       //
     Plug,         //
     Flap,         // Plug and Play stop and start of the screen: its interface goes and returns
-    LowResources, // a: allocations let through, b: allocations failed after them
+    LowResources, // during the next event a allocations go through, the b after them fail
 };
 
 inline constexpr int kEventKinds = 16;

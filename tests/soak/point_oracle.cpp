@@ -11,8 +11,8 @@
 namespace soak {
 namespace {
 
-// More than the screen's FIFO (16) and the driver's queue (10) can hold,
-// with room for the reports of one event.
+// More than the driver's queue (10) holds, with room for the reports one
+// event hands on.
 constexpr size_t kRecentReports = 128;
 // The longest stability window: its length is formed in 32 bits.
 constexpr uint64_t kLongestWindow = (uint64_t{1} << 32) + 200'000;
@@ -46,10 +46,7 @@ void PointOracle::Add(const Raw& raw, int delta) {
     const uint16_t tx = TableX(ix);
     const uint16_t ty = TableY(iy);
     const uint32_t pairs[] = {
-        Pack(tx, ty),
-        Pack(tx, 0),
-        Pack(0, ty),
-        Pack(0, 0),
+        Pack(tx, ty), Pack(tx, 0), Pack(0, ty),
         Pack(static_cast<uint16_t>(raw.x * 40u), static_cast<uint16_t>(raw.y * 54u)),
         Pack(raw.x, raw.y)};
     for (uint32_t pair : pairs) {
@@ -60,8 +57,9 @@ void PointOracle::Add(const Raw& raw, int delta) {
     }
 }
 
-void PointOracle::Expire(uint64_t now) {
-    while (recent_.size() > kRecentReports) {
+void PointOracle::Settle(size_t heldOrDroppedAtScreen, uint64_t now) {
+    std::lock_guard lock(mutex_);
+    while (recent_.size() > kRecentReports + heldOrDroppedAtScreen) {
         Add(recent_.front(), -1);
         recent_.pop_front();
     }
@@ -78,13 +76,17 @@ void PointOracle::Fail(const std::string& why) {
 
 void PointOracle::CheckPoint(uint16_t x, uint16_t y, const std::string& line) {
     ++counts_.points;
-    if (!candidates_.count(Pack(x, y)))
+    // (0, 0): both axes from entries no load reached.
+    if ((x != 0 || y != 0) && !candidates_.count(Pack(x, y)))
         Fail("no recent report can become this point: " + line);
 }
 
 void PointOracle::Line(const std::string& line, uint64_t now) {
     const char* text = EventText(line);
     std::lock_guard lock(mutex_);
+    // Most lines are none of these: tell by the first letter.
+    if (*text != 's' && *text != 'm' && *text != 'h' && *text != 'p')
+        return;
     unsigned status = 0, flags = 0, buttons = 0, raw = 0;
     unsigned x = 0, y = 0;
     int px = 0, py = 0;
@@ -97,7 +99,6 @@ void PointOracle::Line(const std::string& line, uint64_t now) {
             Add(report, 1);
             downs_.push_back(report);
         }
-        Expire(now);
     } else if (mouseClass_ &&
                std::sscanf(text, "mouse packet flags=0x%x buttons=0x%x raw=0x%x x=%d y=%d", &flags,
                            &buttons, &raw, &px, &py) == 5) {

@@ -4,12 +4,14 @@
 // delivered) and "pointer move" lines are checked against them.
 //
 // A report at raw r can come out as the soak's tables give it (each axis
-// possibly still 0, after a partial load), through the fallback rule
+// possibly still 0, after a partial load; (0, 0) always passes), through the fallback rule
 // (x*40, y*54), or raw (raw mode). The stability filter can put a later
 // report at an earlier touch-down's position for up to its longest window,
 // so touch-downs (and the anchor at raw 0, 0 that a device starts with)
 // stay candidates that long; other reports while the
-// screen's FIFO and the driver's queue can still hold them.
+// screen's FIFO and the driver's queue can still hold them: any number
+// waiting at the screen (a stopped reader takes none), and the newest few
+// it handed on.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,10 @@ public:
 
     // One trace line at time now (100-ns units). Thread-safe.
     void Line(const std::string& line, uint64_t now);
+    // After a step: reports the screen still holds or dropped (it drops
+    // the oldest when full, so a report it handed on may be older than any
+    // of those) stay candidates; of the rest, the newest few do.
+    void Settle(size_t heldOrDroppedAtScreen, uint64_t now);
     // The first line that broke the rule, or empty.
     std::string Finding() const;
     OracleCounts Counts() const;
@@ -45,7 +51,6 @@ private:
         uint64_t time;
     };
     void Add(const Raw& raw, int delta);
-    void Expire(uint64_t now);
     void CheckPoint(uint16_t x, uint16_t y, const std::string& line);
     void Fail(const std::string& why);
 

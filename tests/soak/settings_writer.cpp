@@ -23,15 +23,24 @@ void SetText(platform::registry::Store& registry, const char* key, const char* n
     registry.SetValue(key, name, REG_SZ, data.data(), data.size());
 }
 
-void SetTable(platform::registry::Store& registry, const char* key, const char* name,
-              uint16_t (*table)(uint16_t), size_t entries) {
+// The registry's byte image of a table, one entry longer than a table, so
+// that a prefix of it is any valid or too long value.
+std::vector<uint8_t> TableImage(uint16_t (*table)(uint16_t)) {
     std::vector<uint8_t> data;
-    for (size_t i = 0; i < entries; ++i) {
+    for (size_t i = 0; i <= kEntries; ++i) {
         uint16_t value = table(static_cast<uint16_t>(i < kEntries ? i : kEntries - 1));
         data.push_back(static_cast<uint8_t>(value));
         data.push_back(static_cast<uint8_t>(value >> 8));
     }
-    registry.SetValue(key, name, REG_BINARY, data.data(), data.size());
+    return data;
+}
+
+void SetTable(platform::registry::Store& registry, const char* key, const char* name,
+              uint16_t (*table)(uint16_t), size_t entries) {
+    static const std::vector<uint8_t> imageX = TableImage(TableX);
+    static const std::vector<uint8_t> imageY = TableImage(TableY);
+    const std::vector<uint8_t>& image = table == TableX ? imageX : imageY;
+    registry.SetValue(key, name, REG_BINARY, image.data(), 2 * entries);
 }
 
 } // namespace

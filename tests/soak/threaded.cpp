@@ -6,6 +6,7 @@
 
 #include "drivers/common/touch_protocol.h"
 #include "drivers/touch/korvex.h"
+#include "machine/devices/touchscreen_model.h"
 #include "machine/machine.h"
 #include "platform/kernel/kernel.h"
 
@@ -146,6 +147,8 @@ int RunThreaded(platform::win32::OsKind os, uint64_t events, uint64_t seed) {
                 machine.Fault(static_cast<machine::ScreenFault>(event.a), event.b);
             else
                 machine.SendReport(static_cast<uint8_t>(event.a), event.b, event.c);
+            oracle.Settle(machine.Screen().QueuedReports() + machine.Screen().DroppedReports(),
+                          kernel.Now());
             std::this_thread::yield(); // let the clients in between reports
         }
         stop = true;

@@ -3,6 +3,7 @@
 #include "tests/soak/settings_writer.h"
 
 #include "drivers/touch/korvex.h"
+#include "machine/devices/touchscreen_model.h"
 #include "machine/machine_error.h"
 #include "platform/kernel/kernel.h"
 
@@ -181,6 +182,8 @@ bool Walk::Apply(const Event& event) {
 }
 
 std::optional<Finding> Walk::Check(uint64_t started) {
+    oracle_.Settle(machine_.Screen().QueuedReports() + machine_.Screen().DroppedReports(),
+                   machine_.Kernel().Now());
     const std::vector<platform::kernel::Violation> violations = machine_.Violations();
     if (!violations.empty())
         return Finding{violations.front().rule, violations.front().detail};
@@ -216,8 +219,9 @@ std::optional<Finding> Walk::Step(const Event& event) {
     } catch (const std::exception& error) {
         return Finding{"exception", error.what()};
     }
-    // The switch holds until its failures are spent.
-    if (allocationsSeen_ >= failUntil_)
+    // The switch holds for the one event after it, so that what fails is
+    // what that event does.
+    if (event.kind != EventKind::LowResources)
         failFrom_ = failUntil_ = 0;
     return Check(started);
 }
