@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -117,6 +118,7 @@ int RunWalk(OsKind os, uint64_t events, uint64_t seed, const Options& options) {
     std::vector<soak::Event> done;
     done.reserve(events);
     const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
     std::optional<soak::Outcome> outcome;
     soak::WalkCounts counts;
     soak::OracleCounts oracle;
@@ -136,10 +138,14 @@ int RunWalk(OsKind os, uint64_t events, uint64_t seed, const Options& options) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("os=%s seed=%llu events=%llu seconds=%.2f events/s=%.0f virtual=%llu ms\n",
+    // The machine is shared: the rate per second of this process's own CPU
+    // time is the one to compare.
+    const double cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    std::printf("os=%s seed=%llu events=%llu seconds=%.2f cpu-seconds=%.2f events/cpu-s=%.0f "
+                "virtual=%llu ms\n",
                 machine::OsName(os).c_str(), static_cast<unsigned long long>(seed),
-                static_cast<unsigned long long>(counts.events), seconds,
-                static_cast<double>(counts.events) / seconds,
+                static_cast<unsigned long long>(counts.events), seconds, cpuSeconds,
+                static_cast<double>(counts.events) / cpuSeconds,
                 static_cast<unsigned long long>(counts.virtualMs));
     std::printf("  checks=%llu skipped=%llu reports=%llu points=%llu pointer-moves=%llu "
                 "deepest-queue=%u failed-allocations=%llu\n",

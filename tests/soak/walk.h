@@ -11,6 +11,7 @@
 #include "machine/machine.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -51,6 +52,9 @@ private:
     void ArmLowResources(uint16_t pass, uint16_t fail);
     std::optional<Finding> Check(uint64_t started);
 
+    // SOAK_TRACE=1 prints each event and the machine's trace, to follow a
+    // replayed finding.
+    const bool print_ = std::getenv("SOAK_TRACE") != nullptr;
     PointOracle oracle_;
     machine::Machine machine_;
     WalkCounts counts_;
