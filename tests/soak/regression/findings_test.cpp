@@ -23,6 +23,10 @@ const Case kFindings[] = {
      "ctl-open 0 0 0 0\nunplug 0 0 0 0\nstandby 0 0 0 0\nlow-resources 11 3 0 0\n"
      "resume 0 0 0 0\nstandby 0 0 0 0\nresume 0 0 0 0\nctl-command 6 0 0 0\n"
      "ctl-getpoint 0 0 0 0\nctl-command 4 0 0 0\nctl-open 0 0 0 0\n"},
+    // A value of no bytes read by the driver: the registry copied from a null
+    // pointer (found by UBSan under the asan preset).
+    {"EmptyValueRead", OsKind::WindowsXP,
+     "broken 7 0 0 0\nctl-open 0 0 0 0\nctl-command 6 0 0 0\nreport 129 100 200 0\n"},
     // A screen that arrived while the old one's device object still existed
     // (a handle open) failed; pulled out, its port kept it, and no screen
     // could be plugged in again.
@@ -57,7 +61,7 @@ TEST(SoakFindingsTest, ShrunkListsNowRunClean) {
 // plug after it is refused unless the fix is in.
 TEST(SoakFindingsTest, ReplugAfterFailedArrivalPlugsTheScreenIn) {
     soak::Walk walk(OsKind::Windows98);
-    for (const soak::Event& event : Parse(kFindings[1].events))
+    for (const soak::Event& event : Parse(kFindings[2].events))
         ASSERT_FALSE(walk.Step(event).has_value());
     EXPECT_TRUE(walk.Machine().ScreenPlugged());
     EXPECT_EQ(walk.Counts().skipped, 0u);
