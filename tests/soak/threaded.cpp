@@ -66,7 +66,10 @@ void ControlLoop(Kernel& kernel, const std::atomic<bool>& stop, ThreadCounts& co
     platform::kernel::UserFile* file = nullptr;
     if (kernel.OpenFile(TOUCH_USER_NAME, &file) != STATUS_SUCCESS)
         return;
-    static constexpr UCHAR kCommands[] = {TOUCH_CMD_RAW_ON, TOUCH_CMD_RAW_OFF, TOUCH_CMD_RELOAD, 9,
+    // No reload: a settings load writes the tables unlocked while reports
+    // are decoded, a race the driver accepts (a report may see a table half
+    // loaded); the walk reloads on one thread.
+    static constexpr UCHAR kCommands[] = {TOUCH_CMD_RAW_ON, TOUCH_CMD_RAW_OFF, 9, 9,
                                           TOUCH_CMD_RAW_OFF};
     for (unsigned n = static_cast<unsigned>(id); !stop.load(); ++n) {
         TOUCH_POINT_FRAME frame{};
@@ -136,12 +139,18 @@ int RunThreaded(platform::win32::OsKind os, uint64_t events, uint64_t seed) {
                                  i);
         for (int i = 0; i < kReaderThreads; ++i)
             threads.emplace_back(ReaderLoop, touch, std::cref(stop), std::ref(counts), i);
-        // Reports and transfer faults only: the device stays, so the threads'
-        // handles and requests stay valid.
+        // Reports, transfer faults and now and then a stop and start: the
+        // device object stays, so the threads' handles and requests stay valid.
         EventSource source(seed);
         for (uint64_t i = 0; i < events && machine.Violations().empty(); ++i) {
             Event event = source.Next();
-            if (event.kind == EventKind::Touch)
+            if (i % 200 == 199) {
+                // The interface goes and returns: the input driver links anew.
+                platform::kernel::DeviceNode* node = machine.ScreenNode();
+                kernel.StopDevice(node);
+                kernel.RestartDevice(node);
+                machine.Settle();
+            } else if (event.kind == EventKind::Touch)
                 machine.Touch(event.a, event.b, event.c, event.a, event.b);
             else if (event.kind == EventKind::Fault && event.a < 2)
                 machine.Fault(static_cast<machine::ScreenFault>(event.a), event.b);
