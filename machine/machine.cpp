@@ -106,7 +106,8 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
         std::function<void(const std::string&)> listener;
         {
             std::lock_guard lock(traceMutex_);
-            trace_.push_back(line);
+            if (keepTrace_)
+                trace_.push_back(line);
             listener = listener_;
         }
         if (listener)
@@ -159,6 +160,13 @@ Machine::~Machine() {
 std::vector<std::string> Machine::TraceLines() const {
     std::lock_guard lock(traceMutex_);
     return trace_;
+}
+
+void Machine::KeepTrace(bool keep) {
+    std::lock_guard lock(traceMutex_);
+    keepTrace_ = keep;
+    if (!keep)
+        std::vector<std::string>().swap(trace_);
 }
 
 void Machine::SetTraceListener(std::function<void(const std::string&)> listener) {

@@ -121,6 +121,8 @@ public:
     // --- Trace: every line so far; the listener sees each as it is emitted.
     std::vector<std::string> TraceLines() const;
     void SetTraceListener(std::function<void(const std::string&)> listener);
+    // Off: lines go to the listener only, so a long run does not grow.
+    void KeepTrace(bool keep);
 
     // --- Verifier findings so far.
     std::vector<platform::kernel::Violation> Violations() const;
@@ -132,6 +134,9 @@ public:
     void PlugScreen();   // throws when plugged or when the port still holds it
     void UnplugScreen(); // surprise removal, then removal once no handle is open
     bool ScreenPlugged() const { return plugged_; }
+    // The screen's device node while its driver holds it, for tests that
+    // send Plug and Play requests of their own; nullptr before an arrival.
+    platform::kernel::DeviceNode* ScreenNode() const { return screenNode_; }
     // One report now, run until its effects are done. Throws when unplugged.
     void SendReport(uint8_t status, uint16_t x, uint16_t y);
     // A whole touch: 0x81 at (x, y); hold reports of 0x82 one report interval
@@ -201,6 +206,7 @@ private:
     mutable std::mutex traceMutex_;
     std::vector<std::string> trace_;
     std::function<void(const std::string&)> listener_;
+    bool keepTrace_ = true;
     mutable std::mutex violationMutex_;
     std::vector<platform::kernel::Violation> violations_;
 

@@ -9,7 +9,8 @@ namespace {
 
 PIRP BuildFileRequest(PFILE_OBJECT file, PDEVICE_OBJECT top, UCHAR major, KPROCESSOR_MODE mode,
                       std::shared_ptr<SyncCompletion>* sync) {
-    PIRP irp = AllocateSystemIrp(top, sync);
+    PIRP irp = AllocateSystemIrp(
+        top, sync, major == IRP_MJ_CREATE ? SystemIrp::MayFail : SystemIrp::MustSucceed);
     if (!irp)
         return nullptr;
     irp->RequestorMode = mode;

@@ -22,8 +22,13 @@ std::string DescribeDevice(PDEVICE_OBJECT device);
 
 // A request of the I/O manager itself, sized for the stack of top. Its
 // outcome lands in *sync (event set, status block written) whether or not it
-// fails synchronously. nullptr when the low-resources switch refuses it.
-PIRP AllocateSystemIrp(PDEVICE_OBJECT top, std::shared_ptr<SyncCompletion>* sync);
+// fails synchronously. nullptr when the low-resources switch refuses it,
+// which it may only for a request whose caller can report the failure (an
+// open, a control request). A handle's cleanup and close cannot fail, and
+// the Plug and Play and power managers' requests are not a driver's
+// allocations: those always go out.
+enum class SystemIrp { MayFail, MustSucceed };
+PIRP AllocateSystemIrp(PDEVICE_OBJECT top, std::shared_ptr<SyncCompletion>* sync, SystemIrp kind);
 // Sends it and waits on the virtual clock until it completes; the final status.
 NTSTATUS SendAndWait(PDEVICE_OBJECT top, PIRP irp, const std::shared_ptr<SyncCompletion>& sync);
 

@@ -4,9 +4,9 @@
 
 namespace platform::kernel::detail {
 
-PIRP AllocateSystemIrp(PDEVICE_OBJECT top, std::shared_ptr<SyncCompletion>* sync) {
+PIRP AllocateSystemIrp(PDEVICE_OBJECT top, std::shared_ptr<SyncCompletion>* sync, SystemIrp kind) {
     auto& k = K();
-    PIRP irp = k.irps.Allocate(top->StackSize, IrpOrigin::System);
+    PIRP irp = k.irps.Allocate(top->StackSize, IrpOrigin::System, kind == SystemIrp::MayFail);
     if (!irp)
         return nullptr;
     auto completion = std::make_shared<SyncCompletion>();

@@ -66,10 +66,11 @@ void IrpTable::Initialize(PIRP irp, CCHAR stackSize) {
         reinterpret_cast<PIO_STACK_LOCATION>(irp + 1) + stackSize;
 }
 
-PIRP IrpTable::Allocate(CCHAR stackSize, IrpOrigin origin) {
+PIRP IrpTable::Allocate(CCHAR stackSize, IrpOrigin origin, bool gated) {
     if (stackSize < 1)
         return nullptr;
-    if (!K().gate.Grant(AllocationRequest::Kind::Irp, 0, NonPagedPool, IoSizeOfIrp(stackSize)))
+    if (gated &&
+        !K().gate.Grant(AllocationRequest::Kind::Irp, 0, NonPagedPool, IoSizeOfIrp(stackSize)))
         return nullptr;
     auto irp = static_cast<PIRP>(::operator new(IoSizeOfIrp(stackSize)));
     Initialize(irp, stackSize);

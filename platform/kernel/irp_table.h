@@ -90,7 +90,8 @@ public:
     // Allocates and initialises an IRP with its stack locations as Windows
     // lays them out (after the IRP, CurrentLocation = StackCount + 1).
     // nullptr when the low-resources switch refuses it.
-    PIRP Allocate(CCHAR stackSize, IrpOrigin origin);
+    // gated: the low-resources switch may refuse it.
+    PIRP Allocate(CCHAR stackSize, IrpOrigin origin, bool gated = true);
     static void Initialize(PIRP irp, CCHAR stackSize);
 
     // With the lock held. The record of a live or quarantined IRP; a call on

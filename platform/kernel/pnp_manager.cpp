@@ -193,7 +193,7 @@ PIRP detail::AllocateStackRequest(PDEVICE_OBJECT pdo, UCHAR major, UCHAR minor, 
         std::lock_guard lock(K().objects.mutex);
         *top = K().objects.TopOfStack(pdo);
     }
-    PIRP irp = AllocateSystemIrp(*top, sync);
+    PIRP irp = AllocateSystemIrp(*top, sync, SystemIrp::MustSucceed);
     if (!irp)
         return nullptr;
     irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
@@ -370,6 +370,14 @@ NTSTATUS Kernel::RemoveDevice(DeviceNode* node) {
 }
 
 void Kernel::SurpriseRemoveDevice(DeviceNode* node) {
+    // A device whose drivers failed keeps its PDO, which the bus driver
+    // deletes once told the device is gone.
+    if (node && node->state == DeviceState::Failed) {
+        SendPnp(node, IRP_MN_REMOVE_DEVICE);
+        std::lock_guard lock(state_->pnp.mutex);
+        node->state = DeviceState::Removed;
+        return;
+    }
     if (!Usable(node) || node->state == DeviceState::SurpriseRemoved)
         return;
     // Windows 98 has no surprise removal ("IRP_MN_SURPRISE_REMOVAL",

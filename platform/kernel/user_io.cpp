@@ -72,7 +72,7 @@ NTSTATUS Kernel::DeviceIoControl(UserFile* file, ULONG code, const void* in, ULO
         top = info->top;
     }
     std::shared_ptr<SyncCompletion> sync;
-    PIRP irp = AllocateSystemIrp(top, &sync);
+    PIRP irp = AllocateSystemIrp(top, &sync, SystemIrp::MayFail);
     if (!irp)
         return STATUS_INSUFFICIENT_RESOURCES;
     irp->RequestorMode = UserMode;

@@ -101,7 +101,8 @@ struct RecordWriter {
     ULONG length;
 
     void Put(ULONG offset, const void* bytes, size_t size) const {
-        if (offset < length) {
+        // An empty value's data may be null: nothing to copy.
+        if (size != 0 && offset < length) {
             memcpy(buffer + offset, bytes, std::min<size_t>(size, length - offset));
         }
     }
