@@ -106,28 +106,9 @@ INT_PTR CALLBACK BrowserProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
 }
 
 Window* BuildBrowser(Window* owner, const std::string& title) {
-    Runtime::State& st = St();
     constexpr int kWidth = 300;
     constexpr int kHeight = 150;
-    CreateParams params;
-    params.kind = WindowKind::Dialog;
-    params.className = "#32770";
-    params.proc = DefDlgProcA;
-    params.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    params.exStyle = WS_EX_DLGMODALFRAME;
-    params.text = "Browse for Folder";
-    params.owner = owner;
-    params.instance = nullptr;
-    Window probe;
-    probe.style = params.style;
-    probe.exStyle = params.exStyle;
-    int frame = FrameWidth(&probe);
-    int outerWidth = kWidth + 2 * frame;
-    int outerHeight = kHeight + 2 * frame + CaptionHeight(&probe);
-    int left = std::max(0, (st.screenWidth - outerWidth) / 2);
-    int top = std::max(0, (st.screenHeight - outerHeight) / 2);
-    params.rect = RECT{left, top, left + outerWidth, top + outerHeight};
-    Window* browser = CreateWindowObject(params);
+    Window* browser = CreateSystemDialog(owner, "Browse for Folder", kWidth, kHeight, 0);
     browser->dlgProc = BrowserProc;
     AddControl(browser, WindowKind::Static, "Static", SS_LEFT | SS_NOPREFIX | WS_VISIBLE, 0, 0xFFFF,
                title, RECT{12, 12, kWidth - 12, 40});
