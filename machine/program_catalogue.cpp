@@ -3,6 +3,7 @@
 #include "apps/companions/companion_entries.h"
 #include "apps/panel/tpanel_entry.h"
 #include "apps/remover/remover_entry.h"
+#include "apps/setup/setup_entry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,25 +21,24 @@ std::string Lower(std::string text) {
 
 ProgramCatalogue ProgramCatalogue::Product() {
     ProgramCatalogue catalogue;
-    platform::win32::ProgramSpec panel;
-    panel.name = "tpanel";
-    panel.entry = TpanelMain;
-    panel.module = "tpanel";
-    panel.imagePath = "C:\\UsbTouch\\tpanel.exe";
-    catalogue.Add(panel);
-    struct Companion {
+    struct Program {
         const char* name;
         platform::win32::ProgramEntry entry;
         const char* module;
+        const char* imagePath;
     };
-    for (const Companion& companion : {Companion{"keyflip", KeyflipMain, "companions"},
-                                       Companion{"beep", BeepMain, "companions"},
-                                       Companion{"remover", RemoverMain, "remover"}}) {
+    // Setup runs from the media, where its image is; nothing installs it.
+    for (const Program& program :
+         {Program{"tpanel", TpanelMain, "tpanel", "C:\\UsbTouch\\tpanel.exe"},
+          Program{"keyflip", KeyflipMain, "companions", "C:\\UsbTouch\\keyflip.exe"},
+          Program{"beep", BeepMain, "companions", "C:\\UsbTouch\\beep.exe"},
+          Program{"remover", RemoverMain, "remover", "C:\\UsbTouch\\remover.exe"},
+          Program{"setup", SetupMain, "setup", "D:\\setup.exe"}}) {
         platform::win32::ProgramSpec spec;
-        spec.name = companion.name;
-        spec.entry = companion.entry;
-        spec.module = companion.module;
-        spec.imagePath = "C:\\UsbTouch\\" + spec.name + ".exe";
+        spec.name = program.name;
+        spec.entry = program.entry;
+        spec.module = program.module;
+        spec.imagePath = program.imagePath;
         catalogue.Add(spec);
     }
     return catalogue;

@@ -119,6 +119,30 @@ Window* AddControl(Window* dialog, WindowKind kind, const std::string& className
     return control;
 }
 
+Window* CreateSystemDialog(Window* owner, const std::string& caption, int width, int height,
+                           DWORD extraExStyle) {
+    Runtime::State& st = St();
+    CreateParams params;
+    params.kind = WindowKind::Dialog;
+    params.className = "#32770";
+    params.proc = DefDlgProcA;
+    params.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    params.exStyle = WS_EX_DLGMODALFRAME | extraExStyle;
+    params.text = caption;
+    params.owner = owner;
+    params.instance = nullptr;
+    Window probe;
+    probe.style = params.style;
+    probe.exStyle = params.exStyle;
+    int frame = FrameWidth(&probe);
+    int outerWidth = width + 2 * frame;
+    int outerHeight = height + 2 * frame + CaptionHeight(&probe);
+    int left = std::max(0, (st.screenWidth - outerWidth) / 2);
+    int top = std::max(0, (st.screenHeight - outerHeight) / 2);
+    params.rect = RECT{left, top, left + outerWidth, top + outerHeight};
+    return CreateWindowObject(params);
+}
+
 Window* BuildDialog(HINSTANCE instance, const DialogTemplate& t, HWND ownerHandle, DLGPROC proc,
                     LPARAM param) {
     Runtime::State& st = St();

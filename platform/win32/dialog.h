@@ -16,6 +16,11 @@ Window* BuildDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLG
 Window* AddControl(Window* dialog, WindowKind kind, const std::string& className, DWORD style,
                    DWORD exStyle, int id, const std::string& text, const RECT& rect);
 
+// A dialog the system builds in memory (message box, folder browser): a
+// captioned modal frame with that client size, centred on the screen.
+Window* CreateSystemDialog(Window* owner, const std::string& caption, int width, int height,
+                           DWORD extraExStyle);
+
 // The modal loop of DialogBox and MessageBox: shows the dialog, disables the
 // owner, dispatches until EndDialog, destroys the dialog.
 INT_PTR RunModal(Window* dialog, bool show);

@@ -115,7 +115,6 @@ std::string Escaped(const std::string& text) {
 }
 
 Window* BuildBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
-    Runtime::State& st = St();
     constexpr int kMargin = 12;
     constexpr int kIcon = 32;
     constexpr int kButtonWidth = 75;
@@ -137,28 +136,8 @@ Window* BuildBox(HWND owner, const std::string& text, const std::string& caption
     int width = std::max({textLeft + textWidth + kMargin, buttonsWidth + 2 * kMargin, 120});
     int height = kMargin + bodyHeight + kMargin + kButtonHeight + kMargin;
 
-    CreateParams params;
-    params.kind = WindowKind::Dialog;
-    params.className = "#32770";
-    params.proc = DefDlgProcA;
-    params.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    params.exStyle = WS_EX_DLGMODALFRAME;
-    if ((type & (MB_SYSTEMMODAL | MB_TOPMOST)) != 0) {
-        params.exStyle |= WS_EX_TOPMOST;
-    }
-    params.text = caption;
-    params.owner = Lookup(owner);
-    params.instance = nullptr;
-    Window probe;
-    probe.style = params.style;
-    probe.exStyle = params.exStyle;
-    int frame = FrameWidth(&probe);
-    int outerWidth = width + 2 * frame;
-    int outerHeight = height + 2 * frame + CaptionHeight(&probe);
-    int left = std::max(0, (st.screenWidth - outerWidth) / 2);
-    int top = std::max(0, (st.screenHeight - outerHeight) / 2);
-    params.rect = RECT{left, top, left + outerWidth, top + outerHeight};
-    Window* box = CreateWindowObject(params);
+    DWORD exStyle = (type & (MB_SYSTEMMODAL | MB_TOPMOST)) != 0 ? WS_EX_TOPMOST : 0;
+    Window* box = CreateSystemDialog(Lookup(owner), caption, width, height, exStyle);
     box->dlgProc = MessageBoxProc;
     box->isMessageBox = true;
     box->boxType = type;

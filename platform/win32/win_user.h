@@ -656,6 +656,17 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define FW_NORMAL 400
 #define FW_BOLD 700
 
+// CreateFontA's character set, precisions, quality and pitch.
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define GB2312_CHARSET 134
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_DEVICE_PRECIS 5
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define DEFAULT_PITCH 0
+#define FF_DONTCARE 0
+
 #define COLOR_WINDOW 5
 #define COLOR_WINDOWTEXT 8
 #define COLOR_BTNFACE 15
@@ -845,6 +856,9 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
 // kernel32: modules, resources and process exit (the program runtime)
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+// The system modules' routines that programs look up at run time.
+typedef INT_PTR(WINAPI* FARPROC)();
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 LPSTR WINAPI GetCommandLineA(void);
 VOID WINAPI ExitProcess(UINT uExitCode);
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
