@@ -9,6 +9,10 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 [ -f /usr/include/gmock/gmock.h ] || need="$need libgmock-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-i686 binutils-mingw-w64-i686"
+# The fuzz preset: clang with its libFuzzer and sanitizer runtimes.
+command -v clang++ >/dev/null 2>&1 || need="$need clang"
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+    need="$need libclang-rt-dev"
 command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
 [ -n "$need" ] || exit 0
 if [ "$(id -u)" != 0 ]; then

@@ -101,7 +101,8 @@ struct RecordWriter {
     ULONG length;
 
     void Put(ULONG offset, const void* bytes, size_t size) const {
-        if (offset < length) {
+        // An empty value has no bytes to point at: memcpy must not see its null.
+        if (offset < length && size != 0) {
             memcpy(buffer + offset, bytes, std::min<size_t>(size, length - offset));
         }
     }
