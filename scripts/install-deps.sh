@@ -8,6 +8,7 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 [ -f /usr/include/gmock/gmock.h ] || need="$need libgmock-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
+[ -f /usr/include/png.h ] || need="$need libpng-dev"
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-i686 binutils-mingw-w64-i686"
 # The fuzz preset: clang with its libFuzzer and sanitizer runtimes.
 command -v clang++ >/dev/null 2>&1 || need="$need clang"
