@@ -225,8 +225,9 @@ TEST_F(ResourcesTest, DibHeightsOutOfRangeAreRefused) {
         std::memcpy(dib.data(), header, sizeof header);
         Pixels pixels;
         EXPECT_EQ(DecodeDib(dib.data(), dib.size(), c.icon, &pixels), c.rows != 0) << c.height;
-        if (c.rows != 0)
+        if (c.rows != 0) {
             EXPECT_EQ(pixels.height, c.rows) << c.height;
+        }
     }
 }
 
