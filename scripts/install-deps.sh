@@ -12,6 +12,10 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
 [ -f /usr/include/png.h ] || need="$need libpng-dev"
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-i686 binutils-mingw-w64-i686"
+# The fuzz preset: clang with its libFuzzer and sanitizer runtimes.
+command -v clang++ >/dev/null 2>&1 || need="$need clang"
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
+    need="$need libclang-rt-dev"
 command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
 [ -n "$need" ] || exit 0
 if [ "$(id -u)" != 0 ]; then

@@ -104,8 +104,8 @@ typedef struct _STRING {
 } STRING, ANSI_STRING, *PANSI_STRING, *PSTRING;
 
 #define FIELD_OFFSET(type, field) ((LONG)offsetof(type, field))
-#define CONTAINING_RECORD(address, type, field)                                                    \
-    ((type*)((PCHAR)(address) - (ULONG_PTR)(&((type*)0)->field)))
+// offsetof rather than a member of a null pointer, which is undefined.
+#define CONTAINING_RECORD(address, type, field) ((type*)((PCHAR)(address)-offsetof(type, field)))
 #define RTL_NUMBER_OF(a) (sizeof(a) / sizeof((a)[0]))
 #define NT_SUCCESS(Status) (((NTSTATUS)(Status)) >= 0)
 

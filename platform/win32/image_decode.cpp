@@ -71,13 +71,15 @@ bool DecodeDib(const uint8_t* data, size_t size, bool icon, Pixels* out) {
         return false;
     }
     bool topDown = rawHeight < 0;
-    int32_t height = topDown ? -rawHeight : rawHeight;
+    // In 64 bits: the most negative height has no 32-bit opposite.
+    int64_t rows = topDown ? -int64_t(rawHeight) : rawHeight;
     if (icon) {
-        height /= 2;
+        rows /= 2;
     }
-    if (height <= 0 || height > 4096) {
+    if (rows <= 0 || rows > 4096) {
         return false;
     }
+    int32_t height = int32_t(rows);
     if (compression != kBiRgb && !(compression == kBiBitfields && (bits == 16 || bits == 32))) {
         return false;
     }

@@ -246,6 +246,22 @@ TEST_F(ZwRegistry, FullInformationAlignsTheDataToAUlongAndSkipsThePadding) {
     EXPECT_EQ(ZwClose(key), STATUS_SUCCESS);
 }
 
+// Found by fuzzing: an empty value has no data bytes at all, and reading it
+// must not copy from their absent buffer (UBSan's nonnull check, asan preset).
+TEST_F(ZwRegistry, EmptyValueReadsBackWithNoDataInEveryLayout) {
+    kernel.Registry().SetValue(kSettingsPath, "Empty", REG_BINARY, nullptr, 0);
+    HANDLE key = OpenSettings();
+    for (auto info :
+         {KeyValueBasicInformation, KeyValuePartialInformation, KeyValueFullInformation}) {
+        std::vector<UCHAR> buffer(64, 0xCC);
+        ULONG result = kPoison;
+        ASSERT_EQ(Query(key, u"Empty", info, buffer, 64, &result), STATUS_SUCCESS) << info;
+        EXPECT_LT(result, 64u) << info;
+        EXPECT_EQ(buffer[result], 0xCC) << info;
+    }
+    EXPECT_EQ(ZwClose(key), STATUS_SUCCESS);
+}
+
 TEST_F(ZwRegistry, DeletedKeyFailsThroughEveryHandleUntilClosed) {
     HANDLE parent, machine;
     ASSERT_EQ(Open(u"\\REGISTRY\\Machine\\Software\\Touch", KEY_ALL_ACCESS, &parent),

@@ -206,5 +206,30 @@ TEST_F(ResourcesTest, IconAndBitmapPixelsDecode) {
     EXPECT_EQ(height, 32);
 }
 
+// A 1 x N 32-bit DIB with whatever height its header claims. The most
+// negative height was found by fuzzing: its opposite does not fit 32 bits.
+TEST_F(ResourcesTest, DibHeightsOutOfRangeAreRefused) {
+    using platform::win32::detail::DecodeDib;
+    using platform::win32::detail::Pixels;
+    const struct {
+        int32_t height;
+        bool icon;
+        int rows; // 0: refused
+    } cases[] = {
+        {INT32_MIN, false, 0}, {INT32_MIN, true, 0}, {0, false, 0}, {-4097, false, 0},
+        {1, true, 0},          {-2, false, 2},       {2, false, 2}, {-4, true, 2},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> dib(40 + 4 * 4, 0x11);
+        const uint32_t header[] = {40, 1, uint32_t(c.height), 1 | 32 << 16, 0, 0, 0, 0, 0, 0};
+        std::memcpy(dib.data(), header, sizeof header);
+        Pixels pixels;
+        EXPECT_EQ(DecodeDib(dib.data(), dib.size(), c.icon, &pixels), c.rows != 0) << c.height;
+        if (c.rows != 0) {
+            EXPECT_EQ(pixels.height, c.rows) << c.height;
+        }
+    }
+}
+
 } // namespace
 } // namespace ui_testing
