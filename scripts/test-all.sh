@@ -1,5 +1,6 @@
 #!/bin/sh
-# The whole test command: host build and tests, then the Windows cross builds.
+# The whole test command: host build and tests, the Windows cross builds, then
+# the Windows programs under Wine.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -12,3 +13,5 @@ for preset in windows-i686 windows-x86_64; do
     cmake --build --preset $preset -j "$jobs"
 done
 sh scripts/check-imports.sh
+# The real programs under Wine (skipped, saying why, where Wine cannot start).
+sh scripts/test-wine.sh
