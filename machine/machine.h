@@ -81,9 +81,9 @@ struct MachineConfig {
     bool poweredOnBefore = false;
     bool screenOnPort = false;
     // A medium already in drive D: (host folder), as it was left.
-    std::string mediaFolder;
+    std::string mediaFolder{};
     // Where the screen's grid lies (SetGeometry changes it later).
-    devices::TouchGeometry geometry;
+    devices::TouchGeometry geometry{};
 };
 
 // The USBDI version a machine so configured reports.
