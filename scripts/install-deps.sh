@@ -11,6 +11,9 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 [ -f /usr/include/tslib.h ] || need="$need libts-dev"
 command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
 [ -f /usr/include/png.h ] || need="$need libpng-dev"
+# PNG pictures: librsvg renders the SVG through cairo; fonts so that texts draw.
+[ -f /usr/include/librsvg-2.0/librsvg/rsvg.h ] || need="$need librsvg2-dev"
+[ -d /usr/share/fonts/truetype/liberation2 ] || need="$need fonts-liberation2"
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-i686 binutils-mingw-w64-i686"
 # The fuzz preset: clang with its libFuzzer and sanitizer runtimes.
 command -v clang++ >/dev/null 2>&1 || need="$need clang"
