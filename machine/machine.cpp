@@ -120,6 +120,7 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     // What every installed system has before anything of ours.
     auto& registry = kernel_->Registry();
     registry.Create("\\REGISTRY\\Machine\\Software");
+    registry.Create("\\REGISTRY\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     registry.Create("\\REGISTRY\\Machine\\System\\ControlSet001\\Services");
     registry.Create("\\REGISTRY\\User\\.Default\\Software");
     system_ = std::make_unique<platform::win32::System>();

@@ -3,6 +3,7 @@
 #include "apps/companions/companion_entries.h"
 #include "apps/panel/tpanel_entry.h"
 #include "apps/remover/remover_entry.h"
+#include "apps/setup/setup_entry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -41,6 +42,13 @@ ProgramCatalogue ProgramCatalogue::Product() {
         spec.imagePath = "C:\\UsbTouch\\" + spec.name + ".exe";
         catalogue.Add(spec);
     }
+    // Runs from the media, where its image is; nothing installs it.
+    platform::win32::ProgramSpec setup;
+    setup.name = "setup";
+    setup.entry = SetupMain;
+    setup.module = "setup";
+    setup.imagePath = "D:\\setup.exe";
+    catalogue.Add(setup);
     return catalogue;
 }
 

@@ -73,6 +73,18 @@ Action ParseAnswer(const ScriptLine& line) {
                                        "\" (ok, cancel, abort, retry, ignore, yes, no)");
 }
 
+Action ParseBrowse(const ScriptLine& line) {
+    std::string folder = Need(line, 1, "PATH or cancel");
+    if (folder == "cancel") {
+        NoMoreThan(line, 2);
+        return [](Session& session) {
+            session.Machine().User().AnswerNextFolderBrowser(std::nullopt);
+        };
+    }
+    folder = Joined(line, 1);
+    return [folder](Session& session) { session.Machine().User().AnswerNextFolderBrowser(folder); };
+}
+
 Action ParseKey(const ScriptLine& line) {
     NoMoreThan(line, 2);
     const std::string& key = Need(line, 1, "enter or escape");
@@ -107,6 +119,10 @@ std::vector<VerbSpec> UserVerbs() {
          false, ParseClick},
         {"answer", "answer ok|cancel|abort|retry|ignore|yes|no",
          "Answers the next message box that opens with that button.", false, ParseAnswer},
+        {"browse", "browse PATH | browse cancel",
+         "Answers the next folder browser that opens: chooses the folder PATH (which must "
+         "exist) and OK, or Cancel.",
+         false, ParseBrowse},
         {"key", "key enter | key escape", "The user presses Enter or Escape.", false, ParseKey},
         {"picture", "picture FILE",
          "Saves a picture of the screen (SVG) to FILE: windows, controls, drawing, pointer.", false,

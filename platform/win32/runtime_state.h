@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace platform::win32 {
 
@@ -61,18 +62,20 @@ struct Runtime::State {
     HWND focus = nullptr;
     HWND capture = nullptr;
     POINT pointer{0, 0};
-    DWORD buttons = 0;   // MK_LBUTTON | MK_RBUTTON, after the swap
-    DWORD physicalButtons = 0; // MK_LBUTTON | MK_RBUTTON as pressed
+    DWORD buttons = 0;           // MK_LBUTTON | MK_RBUTTON, after the swap
+    DWORD physicalButtons = 0;   // MK_LBUTTON | MK_RBUTTON as pressed
     DWORD pressedSinceAsked = 0; // GetAsyncKeyState's low bit
     bool shiftDown = false;      // for TranslateMessage
     bool buttonsSwapped = false; // SwapMouseButton
-    int cursorCount = 0; // ShowCursor display count; drawn while >= 0
+    int cursorCount = 0;         // ShowCursor display count; drawn while >= 0
     HCURSOR cursor = nullptr;
 
     std::mutex rawMutex; // the one queue filled from any thread
     std::deque<detail::RawInput> raw;
 
     std::deque<int> boxAnswers;
+    // The folder browser's answers: a path, or nothing for Cancel.
+    std::deque<std::optional<std::string>> browseAnswers;
 
     // GDI
     std::map<HGDIOBJ, std::unique_ptr<detail::GdiObject>> gdiObjects;

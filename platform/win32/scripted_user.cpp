@@ -136,6 +136,10 @@ void ScriptedUser::AnswerNextMessageBox(int button) {
     detail::St().boxAnswers.push_back(button);
 }
 
+void ScriptedUser::AnswerNextFolderBrowser(const std::optional<std::string>& folder) {
+    detail::St().browseAnswers.push_back(folder);
+}
+
 size_t ScriptedUser::PendingAnswers() const {
     return detail::St().boxAnswers.size();
 }

@@ -7,6 +7,7 @@
 
 #include "platform/win32/win_user.h"
 
+#include <optional>
 #include <string>
 
 namespace platform::win32 {
@@ -35,6 +36,9 @@ public:
     // that opens. A box with no queued answer stays open until clicked.
     void AnswerNextMessageBox(int button);
     size_t PendingAnswers() const;
+    // Queues the answer to the next folder browser that opens: that folder
+    // and OK, or (nullopt) Cancel.
+    void AnswerNextFolderBrowser(const std::optional<std::string>& folder);
 
     // Opens the drop-down list of a combo box of the foreground window and
     // clicks the item with that text. False when either is missing.

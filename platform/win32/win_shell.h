@@ -38,3 +38,50 @@ HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPC
 
 SHORT WINAPI GetAsyncKeyState(int vKey);
 BOOL WINAPI SwapMouseButton(BOOL fSwap);
+
+// The folder browser and the shell's allocator (shlobj.h). An item list
+// here is one item holding a file-system path.
+#define BIF_RETURNONLYFSDIRS 0x0001
+
+typedef struct _SHITEMID {
+    USHORT cb;
+    BYTE abID[1];
+} SHITEMID;
+
+typedef struct _ITEMIDLIST {
+    SHITEMID mkid;
+} ITEMIDLIST, *LPITEMIDLIST;
+typedef const ITEMIDLIST* LPCITEMIDLIST;
+
+typedef int(CALLBACK* BFFCALLBACK)(HWND hwnd, UINT uMsg, LPARAM lParam, LPARAM lpData);
+
+typedef struct _browseinfoA {
+    HWND hwndOwner;
+    LPCITEMIDLIST pidlRoot;
+    LPSTR pszDisplayName;
+    LPCSTR lpszTitle;
+    UINT ulFlags;
+    BFFCALLBACK lpfn;
+    LPARAM lParam;
+    int iImage;
+} BROWSEINFOA, *LPBROWSEINFOA;
+
+struct IUnknown {
+    virtual HRESULT QueryInterface(const GUID& riid, void** ppvObject) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+};
+
+struct IMalloc : IUnknown {
+    virtual void* Alloc(SIZE_T cb) = 0;
+    virtual void* Realloc(void* pv, SIZE_T cb) = 0;
+    virtual void Free(void* pv) = 0;
+    virtual SIZE_T GetSize(void* pv) = 0;
+    virtual int DidAlloc(void* pv) = 0;
+    virtual void HeapMinimize() = 0;
+};
+typedef IMalloc* LPMALLOC;
+
+LPITEMIDLIST WINAPI SHBrowseForFolderA(LPBROWSEINFOA lpbi);
+BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
+HRESULT WINAPI SHGetMalloc(LPMALLOC* ppMalloc);

@@ -656,6 +656,17 @@ typedef struct tagINITCOMMONCONTROLSEX {
 #define FW_NORMAL 400
 #define FW_BOLD 700
 
+// CreateFontA's character set, precisions, quality and pitch.
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define GB2312_CHARSET 134
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_DEVICE_PRECIS 5
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define DEFAULT_PITCH 0
+#define FF_DONTCARE 0
+
 #define COLOR_WINDOW 5
 #define COLOR_WINDOWTEXT 8
 #define COLOR_BTNFACE 15
