@@ -9,6 +9,9 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 [ -f /usr/include/gmock/gmock.h ] || need="$need libgmock-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
 [ -f /usr/include/png.h ] || need="$need libpng-dev"
+# PNG pictures: librsvg renders the SVG through cairo; fonts so that texts draw.
+[ -f /usr/include/librsvg-2.0/librsvg/rsvg.h ] || need="$need librsvg2-dev"
+[ -d /usr/share/fonts/truetype/liberation2 ] || need="$need fonts-liberation2"
 command -v i686-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-i686 binutils-mingw-w64-i686"
 command -v x86_64-w64-mingw32-g++ >/dev/null 2>&1 || need="$need g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64"
 [ -n "$need" ] || exit 0

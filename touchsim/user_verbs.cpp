@@ -125,8 +125,9 @@ std::vector<VerbSpec> UserVerbs() {
          false, ParseBrowse},
         {"key", "key enter | key escape", "The user presses Enter or Escape.", false, ParseKey},
         {"picture", "picture FILE",
-         "Saves a picture of the screen (SVG) to FILE: windows, controls, drawing, pointer.", false,
-         ParsePicture},
+         "Saves a picture of the screen to FILE, PNG when FILE ends in .png, else SVG: windows, "
+         "controls, drawing, pointer.",
+         false, ParsePicture},
     };
 }
 

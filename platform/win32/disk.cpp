@@ -123,6 +123,13 @@ std::vector<char> Disk::Drives() const {
 }
 
 Disk::Resolved Disk::Resolve(const std::string& path) const {
+    Resolved resolved = ResolvePath(path);
+    if (observer_)
+        observer_(resolved);
+    return resolved;
+}
+
+Disk::Resolved Disk::ResolvePath(const std::string& path) const {
     Resolved result;
     std::string rest = path;
     char drive = 'C';

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,6 +64,11 @@ public:
     };
     // A relative path starts at the current directory ("C:\").
     Resolved Resolve(const std::string& path) const;
+    // Host side: sees every lookup and its outcome (which files a program
+    // reads from a medium, say). An empty function ends it.
+    void SetLookupObserver(std::function<void(const Resolved&)> observer) {
+        observer_ = std::move(observer);
+    }
 
     // --- Host-side helpers (tests, the machine, touchsim); they make the
     // directories on the way and leave no trace lines.
@@ -75,7 +81,10 @@ public:
     void PutImage(const std::string& path, const std::string& programName);
 
 private:
+    Resolved ResolvePath(const std::string& path) const;
+
     std::filesystem::path root_;
+    std::function<void(const Resolved&)> observer_;
     std::map<char, std::filesystem::path> drives_;
     bool keep_ = false;
     Disk* previous_ = nullptr;

@@ -18,7 +18,9 @@ std::string RenderScreenSvg();
 // Empty for a handle that is not a window.
 std::string RenderWindowSvg(HWND window);
 
-// Writes a picture to a host file; false when the file cannot be written.
+// Writes a picture to a host file: a path ending in ".png" (any case) gets
+// the document rendered to pixels, any other the SVG text. False when the
+// file cannot be written or the document not rendered.
 bool SavePicture(const std::string& path, const std::string& svg);
 
 } // namespace platform::win32

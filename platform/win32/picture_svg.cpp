@@ -8,7 +8,6 @@
 #include "platform/win32/window_manager.h"
 
 #include <cstdio>
-#include <fstream>
 
 namespace platform::win32::detail {
 
@@ -469,12 +468,6 @@ std::string RenderWindowSvg(HWND handle) {
         DrawControl(canvas, w, 0, 0);
     }
     return canvas.Document(std::max(width, 1), std::max(height, 1));
-}
-
-bool SavePicture(const std::string& path, const std::string& svg) {
-    std::ofstream file(path, std::ios::binary);
-    file << svg;
-    return static_cast<bool>(file);
 }
 
 } // namespace platform::win32
