@@ -1,4 +1,5 @@
 // Restarting the computer, and showing the system's text of the last error.
+#include "apps/setup/nt_routines.h"
 #include "apps/setup/setup_files.h"
 
 void RestartComputer(void) {
@@ -7,14 +8,14 @@ void RestartComputer(void) {
         return;
     }
     HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    if (!CallOpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
         return;
     }
     TOKEN_PRIVILEGES privileges;
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    LookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
-    BOOL adjusted = AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+    CallLookupPrivilegeValueA(NULL, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    BOOL adjusted = CallAdjustTokenPrivileges(token, FALSE, &privileges);
     CloseHandle(token);
     if (adjusted) {
         ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);

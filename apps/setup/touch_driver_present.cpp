@@ -1,4 +1,5 @@
 #include "apps/setup/install_drivers.h"
+#include "apps/setup/nt_routines.h"
 #include "apps/setup/setup_files.h"
 
 BOOL TouchDriverPresent(void) {
@@ -11,5 +12,5 @@ BOOL TouchDriverPresent(void) {
         return TRUE;
     }
     char target[100];
-    return QueryDosDeviceA("vududode", target, sizeof target) != 0;
+    return CallQueryDosDeviceA("vududode", target, sizeof target) != 0;
 }

@@ -162,6 +162,8 @@ void Canvas::Text(int x, int y, const std::string& text, const std::string& colo
     }
     if (weight >= 600) {
         out_ << " font-weight=\"bold\"";
+    } else if (weight > 0 && weight < 400) {
+        out_ << " font-weight=\"" << weight << "\""; // thin and light faces
     }
     out_ << " xml:space=\"preserve\">" << EscapeXml(text) << "</text>\n";
 }

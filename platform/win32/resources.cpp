@@ -5,6 +5,7 @@
 #include "platform/win32/resources.h"
 
 #include "platform/win32/runtime.h"
+#include "platform/win32/system_modules.h"
 #include "platform/win32/text_utf.h"
 #include "platform/win32/win_base.h"
 
@@ -210,6 +211,9 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     size_t dot = name.rfind('.');
     if (dot != std::string::npos) {
         name = name.substr(0, dot);
+    }
+    if (HMODULE system = platform::win32::detail::SystemModule(name)) {
+        return system;
     }
     HINSTANCE instance = platform::win32::ModuleInstance(name);
     if (instance == platform::win32::ModuleInstance("")) {

@@ -856,6 +856,9 @@ BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
 // kernel32: modules, resources and process exit (the program runtime)
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+// The system modules' routines that programs look up at run time.
+typedef INT_PTR(WINAPI* FARPROC)();
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 LPSTR WINAPI GetCommandLineA(void);
 VOID WINAPI ExitProcess(UINT uExitCode);
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);

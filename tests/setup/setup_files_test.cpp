@@ -308,6 +308,9 @@ TEST_F(SetupFiles, LastErrorShownInItsSystemText) {
 }
 
 TEST_F(SetupFiles, OsFlagAndAutostart) {
+    // Every system has the Run key; without it setup writes no autostart.
+    m().Kernel().Registry().DeleteTree(
+        "\\REGISTRY\\Machine\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     Run([] {
         WriteOsFlag("xp");
         RegisterAutostart("C:\\Program Files\\Touch\\tpanel.exe");

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace win32_testing {
 namespace {
 
@@ -137,6 +139,29 @@ TEST_F(Privileges, PreviousStateNamesWhatChanged) {
     ASSERT_TRUE(AdjustTokenPrivileges(token, TRUE, nullptr, 0, nullptr, nullptr));
     EXPECT_FALSE(system.PrivilegeEnabled(0, SE_SHUTDOWN_NAME));
     CloseHandle(token);
+}
+
+// 98's advapi32 exports the token calls as failing stubs, so a lookup by
+// name finds them on every system (GetProcAddress page: NULL and
+// ERROR_PROC_NOT_FOUND for a name the module does not export).
+TEST_F(Privileges, TokenRoutinesAreFoundByNameOnEverySystem) {
+    for (OsKind os : {OsKind::Windows98, OsKind::WindowsXP}) {
+        system.SetOs(os);
+        HMODULE advapi = GetModuleHandleA("ADVAPI32.DLL");
+        ASSERT_NE(advapi, nullptr);
+        FARPROC found = GetProcAddress(advapi, "OpenProcessToken");
+        ASSERT_NE(found, nullptr);
+        BOOL(WINAPI * open)(HANDLE, DWORD, PHANDLE) = nullptr;
+        std::memcpy(&open, &found, sizeof open);
+        HANDLE token = nullptr;
+        BOOL opened = open(GetCurrentProcess(), TOKEN_QUERY, &token);
+        EXPECT_EQ(opened != FALSE, os != OsKind::Windows98);
+        if (opened)
+            CloseHandle(token);
+        EXPECT_EQ(GetProcAddress(advapi, "OpenProcessTokenEx"), nullptr);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+        EXPECT_NE(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryDosDeviceA"), nullptr);
+    }
 }
 
 } // namespace
