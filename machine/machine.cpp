@@ -143,6 +143,11 @@ Machine::Machine(MachineConfig config, DriverCatalogue drivers, ProgramCatalogue
     });
     runtime_->SetScreenSize(config_.screenWidth, config_.screenHeight);
     screens_.push_back(std::make_unique<devices::TouchScreenModel>());
+    geometry_ = config_.geometry;
+    if (!config_.mediaFolder.empty() && std::filesystem::is_directory(config_.mediaFolder)) {
+        disk_->MapDrive('D', config_.mediaFolder);
+        mediaFolder_ = config_.mediaFolder;
+    }
 }
 
 Machine::~Machine() {
@@ -252,6 +257,12 @@ void Machine::Boot() {
     port.onArrival = [this](PDEVICE_OBJECT arrived) { OnScreenArrival(arrived); };
     port.onRemoval = [this](PDEVICE_OBJECT) { OnScreenRemoval(); };
     Settle();
+    if (config_.poweredOnBefore && !restarting_) {
+        restarting_ = true;
+        ArriveAndLogOn(config_.screenOnPort);
+        restarting_ = false;
+        Settle();
+    }
 }
 
 std::string Machine::WindowsDirectory() const {
@@ -522,11 +533,13 @@ void Machine::InsertMedia(const std::string& hostFolder) {
     if (!std::filesystem::is_directory(hostFolder))
         throw MachineError("media insert: no folder \"" + hostFolder + "\"");
     disk_->MapDrive('D', hostFolder);
+    mediaFolder_ = hostFolder;
     Trace("media insert");
 }
 
 void Machine::EjectMedia() {
     disk_->UnmapDrive('D');
+    mediaFolder_.clear();
     Trace("media eject");
 }
 
@@ -589,6 +602,12 @@ void Machine::Restart() {
     if (screenIn)
         screens_.push_back(std::make_unique<devices::TouchScreenModel>());
     Boot();
+    ArriveAndLogOn(screenIn);
+    restarting_ = false;
+    Settle();
+}
+
+void Machine::ArriveAndLogOn(bool screenIn) {
     if (screenIn) {
         // Still on its port: it arrives again without anyone plugging it.
         plugged_ = true;
@@ -596,8 +615,6 @@ void Machine::Restart() {
     }
     runtime_->RunUntilIdle();
     LogOn();
-    restarting_ = false;
-    Settle();
 }
 
 // Starts each command of the machine's Run key, as the shell does at log-on.

@@ -75,6 +75,15 @@ struct MachineConfig {
     bool fresh = false;
     // The host folder of C: stays after the machine is gone.
     bool keepDisk = false;
+    // Powered on again from a kept state (machine_state.h): the first boot
+    // logs on as a boot after a restart does, and a screen left on its port
+    // arrives again.
+    bool poweredOnBefore = false;
+    bool screenOnPort = false;
+    // A medium already in drive D: (host folder), as it was left.
+    std::string mediaFolder;
+    // Where the screen's grid lies (SetGeometry changes it later).
+    devices::TouchGeometry geometry;
 };
 
 // The USBDI version a machine so configured reports.
@@ -152,8 +161,9 @@ public:
     NTSTATUS Resume();
 
     // --- The installation medium: a host folder as drive D:.
-    void InsertMedia(const std::string& hostFolder); // trace: media insert
-    void EjectMedia();                               // trace: media eject
+    void InsertMedia(const std::string& hostFolder);                // trace: media insert
+    void EjectMedia();                                              // trace: media eject
+    const std::string& MediaFolder() const { return mediaFolder_; } // empty: none
 
     // --- Programs and pictures.
     // By path ("C:\dir\tpanel.exe", anything with a backslash or a colon):
@@ -178,6 +188,9 @@ private:
     void Trace(const std::string& text);
     void TearDown();
     void LogOn();
+    // After a boot that follows a restart or a power-off: the screen still on
+    // its port arrives again, then the log-on.
+    void ArriveAndLogOn(bool screenIn);
     void TakeExitWindowsRequest();
     NTSTATUS SetPower(const char* name, SYSTEM_POWER_STATE state);
     void OnScreenArrival(PDEVICE_OBJECT pdo);
@@ -229,6 +242,7 @@ private:
     bool booted_ = false;
     bool shutDown_ = false;
     bool restarting_ = false;
+    std::string mediaFolder_;
 };
 
 } // namespace machine

@@ -1,4 +1,4 @@
-// machine, boot, wait, standby, resume, expect.
+// machine, boot, wait, standby, resume, restart, expect.
 #include "touchsim/numbers.h"
 #include "touchsim/script_error.h"
 #include "touchsim/verb_table.h"
@@ -67,6 +67,11 @@ Action ParseResume(const ScriptLine& line) {
     return [](Session& session) { session.Machine().Resume(); };
 }
 
+Action ParseRestart(const ScriptLine& line) {
+    NoMoreThan(line, 1);
+    return [](Session& session) { session.Machine().Restart(); };
+}
+
 // The text after the time stamp of a trace line.
 std::string Event(const std::string& line) {
     size_t space = line.find(' ');
@@ -105,6 +110,10 @@ std::vector<VerbSpec> MachineVerbs() {
         {"wait", "wait MS", "Lets MS milliseconds of virtual time pass.", false, ParseWait},
         {"standby", "standby", "System sleep (S3).", true, ParseStandby},
         {"resume", "resume", "Back to working (S0).", true, ParseResume},
+        {"restart", "restart",
+         "The user restarts the machine: programs end, drivers unload, the boot comes from "
+         "what disk and registry hold, and the log-on runs the Run key's commands.",
+         true, ParseRestart},
         {"expect", "expect TEXT",
          "Stops the run unless a trace line emitted after the last matched one reads TEXT "
          "(with or without its time).",

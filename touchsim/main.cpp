@@ -11,8 +11,11 @@
 
 namespace {
 
+std::string gStateDir; // --state DIR
+
 int Run(const std::string& script) {
     touchsim::RunOptions options;
+    options.stateDir = gStateDir;
     options.traceOut = [](const std::string& line) { std::cout << line << '\n'; };
     touchsim::RunResult result = touchsim::RunScript(script, options);
     std::cout.flush();
@@ -24,6 +27,12 @@ int Run(const std::string& script) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "--state") {
+        gStateDir = argv[2];
+        argv[2] = argv[0];
+        argv += 2;
+        argc -= 2;
+    }
     std::string first = argc > 1 ? argv[1] : "";
     if (argc == 1)
         return Run(touchsim::DefaultScenario());

@@ -1,6 +1,7 @@
 #include "touchsim/runner.h"
 
 #include "machine/machine_error.h"
+#include "machine/machine_state.h"
 #include "touchsim/lexer.h"
 #include "touchsim/script_error.h"
 #include "touchsim/verbs.h"
@@ -73,6 +74,13 @@ RunResult RunScript(const std::string& script, const RunOptions& options) {
     std::string found = NewViolations(session, &seen);
     if (!found.empty())
         return {kRunFault, Where(0) + found};
+    if (!options.stateDir.empty() && session.HasMachine()) {
+        try {
+            machine::SaveMachineState(session.Machine(), options.stateDir);
+        } catch (const std::exception& error) {
+            return {kRunFault, Where(0) + error.what()};
+        }
+    }
     return {};
 }
 

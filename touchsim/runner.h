@@ -3,7 +3,8 @@
 // (exit code 2). A verb that cannot be carried out, a failed `expect` or a
 // finding of the kernel's verifier stops the run after that line (exit code
 // 1). At the end the machine shuts down and the verifier's leak check runs.
-// The same script always gives the same trace.
+// The same script always gives the same trace. With a state folder the
+// machine comes from it and, after a run that ended well, goes back to it.
 #pragma once
 
 #include "touchsim/session.h"

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::win32 {
@@ -45,6 +46,11 @@ public:
     bool DdeBroken() const { return ddeBroken_; }
 
     const std::vector<ProgmanGroup>& Groups() const { return groups_; }
+    // Host side: the groups a kept machine had (none active for AddItem).
+    void SetGroups(std::vector<ProgmanGroup> groups) {
+        groups_ = std::move(groups);
+        active_ = -1;
+    }
     const ProgmanGroup* Find(const std::string& name) const;
 
     // One execute string ("[Cmd(args)][Cmd2(...)]"); false when a command is

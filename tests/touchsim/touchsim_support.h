@@ -25,9 +25,11 @@ struct Outcome {
     }
 };
 
-inline Outcome RunTsim(const std::string& script) {
+// stateDir: the machine kept there between runs (empty: none).
+inline Outcome RunTsim(const std::string& script, const std::string& stateDir = "") {
     Outcome outcome;
     touchsim::RunOptions options;
+    options.stateDir = stateDir;
     options.programs.Add(ProbeProgram());
     options.programs.Add(StepsProgram());
     options.traceOut = [&outcome](const std::string& line) { outcome.trace.push_back(line); };
