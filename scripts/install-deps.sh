@@ -8,6 +8,8 @@ command -v g++ >/dev/null 2>&1 || need="$need g++"
 [ -f /usr/include/gtest/gtest.h ] || need="$need libgtest-dev"
 [ -f /usr/include/gmock/gmock.h ] || need="$need libgmock-dev"
 [ -f /usr/include/benchmark/benchmark.h ] || need="$need libbenchmark-dev"
+[ -f /usr/include/tslib.h ] || need="$need libts-dev"
+command -v pkg-config >/dev/null 2>&1 || need="$need pkg-config"
 [ -f /usr/include/png.h ] || need="$need libpng-dev"
 # PNG pictures: librsvg renders the SVG through cairo; fonts so that texts draw.
 [ -f /usr/include/librsvg-2.0/librsvg/rsvg.h ] || need="$need librsvg2-dev"

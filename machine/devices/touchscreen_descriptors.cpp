@@ -66,7 +66,10 @@ std::vector<uint8_t> TouchDeviceDescriptor() {
 }
 
 std::vector<uint8_t> TouchConfigurationDescriptor(TouchLayout layout, uint8_t intervalMs) {
+    // Room for the whole descriptor first: growing from empty inside insert
+    // makes GCC 12 at -O3 report a false -Wstringop-overflow.
     std::vector<uint8_t> out;
+    out.reserve(sizeof kConfiguration + sizeof kInterface + sizeof kEndpoint);
     Append(out, kConfiguration, sizeof kConfiguration);
     if (layout != TouchLayout::NoInterface) {
         out[4] = 1;

@@ -93,9 +93,16 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject,
     for (char& c : instance)
         if (c == '\\')
             c = '#';
-    std::string link = "\\??\\" + instance + "#" + DeviceInterfaces::GuidText(*InterfaceClassGuid);
-    if (ReferenceString && ReferenceString->Length)
-        link += "\\" + Narrow(*ReferenceString);
+    // Appended, not "literal" + string: GCC 12 at -O3 reports a false -Wrestrict
+    // on the insert at the front that operator+ does.
+    std::string link = "\\??\\";
+    link += instance;
+    link += '#';
+    link += DeviceInterfaces::GuidText(*InterfaceClassGuid);
+    if (ReferenceString && ReferenceString->Length) {
+        link += '\\';
+        link += Narrow(*ReferenceString);
+    }
 
     size_t bytes = (link.size() + 1) * sizeof(WCHAR);
     auto buffer = static_cast<PWSTR>(ExAllocatePoolWithTag(PagedPool, bytes, kStringPoolTag));

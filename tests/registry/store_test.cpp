@@ -129,10 +129,13 @@ TEST(RegistryStore, ConcurrentWritersAndDeletersKeepTheTreeConsistent) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&store, t] {
-            std::string path = "\\REGISTRY\\Machine\\Software\\T" + std::to_string(t % 2);
+            // Named, not temporaries: "literal" + temporary string makes GCC 12
+            // at -O3 report a false -Wrestrict.
+            const std::string half = std::to_string(t % 2), thread = std::to_string(t);
+            const std::string path = "\\REGISTRY\\Machine\\Software\\T" + half;
             for (int i = 0; i < 200; ++i) {
                 KeyRef key = store.Create(path + "\\k");
-                store.SetValue(key, "v" + std::to_string(t), kSz, "x", 1);
+                store.SetValue(key, "v" + thread, kSz, "x", 1);
                 store.Values(key);
                 if (i % 7 == t) {
                     store.DeleteTree(path);
