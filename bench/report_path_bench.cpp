@@ -24,7 +24,9 @@ using platform::win32::OsKind;
 // record of it.
 void BM_ReportEndToEnd(benchmark::State& state) {
     const OsKind os = state.range(0) == 0 ? OsKind::WindowsXP : OsKind::Windows98;
-    machine::Machine m(machine::MachineConfig{os, 1024, 768});
+    machine::MachineConfig config;
+    config.os = os;
+    machine::Machine m(config);
     m.PlugScreen();
     if (state.range(1) == 0)
         platform::trace::SetSink({});

@@ -35,7 +35,14 @@ std::string Wrapped(const std::string& text, const std::string& indent) {
 
 std::string HelpText() {
     std::string text =
-        "usage: touchsim                 run the default scenario, print its trace\n"
+        "usage: touchsim                 run the default scenario (the story on XP),\n"
+        "                                print its trace\n"
+        "       touchsim story [--os 98|2000|xp] [--screen WxH] [--pictures DIR]\n"
+        "                                the package's whole life on a fresh machine:\n"
+        "                                setup from the media, restart, calibration at\n"
+        "                                log-on, touches in each mode, stability saved,\n"
+        "                                standby, pull-out, uninstall, restart; with\n"
+        "                                --pictures, a PNG at each step and index.html\n"
         "       touchsim run SCRIPT      run a scenario script, print its trace\n"
         "       touchsim --default       print the default scenario's script\n"
         "       touchsim --help          this text\n"

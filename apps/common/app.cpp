@@ -3,6 +3,9 @@
 #include "apps/common/modal_dialog.h"
 
 #include <string.h>
+#if defined(_WIN32) && defined(__i386__)
+#include <float.h>
+#endif
 
 namespace {
 
@@ -15,6 +18,16 @@ Application* currentApplication = NULL;
 // Several programs may share a host process, each on its own thread.
 thread_local Application* currentApplication = NULL;
 #endif
+
+// The tables and coefficients are defined in double arithmetic. The platform
+// compiler's runtime starts a 32-bit program with the x87 unit rounding to
+// double (_CW_DEFAULT holds _PC_53); mingw's leaves it at 64 bits, where
+// 300 * 54.61 stays just below 16383 and truncates one lower.
+void UseDoublePrecision() {
+#if defined(_WIN32) && defined(__i386__)
+    _controlfp(_PC_53, _MCW_PC);
+#endif
+}
 
 } // namespace
 
@@ -42,6 +55,7 @@ int Application::ExitInstance() {
 }
 
 int Application::Run(HINSTANCE instance, LPSTR commandLine, int show) {
+    UseDoublePrecision();
     currentApplication = this;
     instance_ = instance;
     commandLine_ = commandLine;

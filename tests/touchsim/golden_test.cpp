@@ -4,6 +4,7 @@
 // expected traces after a deliberate change, then review the diff.
 #include "tests/touchsim/touchsim_support.h"
 #include "touchsim/default_scenario.h"
+#include "touchsim/story.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -63,6 +64,31 @@ INSTANTIATE_TEST_SUITE_P(Scripts, GoldenTest, ::testing::ValuesIn(Scripts()), []
 
 TEST(DefaultScenarioTest, TraceMatches) {
     CheckAgainstGolden(touchsim::DefaultScenario(), "default");
+}
+
+// The default scenario is the story on XP; the other two systems have their
+// own goldens (98's input goes through the HID bridge).
+TEST(StoryTest, TraceMatchesOn98And2000) {
+    for (const char* os : {"98", "2000"}) {
+        touchsim::StoryOptions options;
+        options.os = os;
+        CheckAgainstGolden(touchsim::StoryScript(options), std::string("story-") + os);
+    }
+}
+
+TEST(StoryTest, IndexPageShowsPicturesInTraceOrder) {
+    const std::string page = touchsim::StoryIndexPage(
+        "a <story>",
+        {"1.000 screen tap x=1 y=2", "2.000 machine picture file=\"/d/01-a.png\"",
+         "3.000 reg set K\\V REG_SZ \"<&>\"", "4.000 machine picture file=\"/d/02-b.png\""});
+    const size_t first = page.find("<img src=\"01-a.png\"");
+    const size_t second = page.find("<img src=\"02-b.png\"");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_LT(page.find("screen tap x=1 y=2"), first);
+    EXPECT_LT(first, page.find("&quot;&lt;&amp;&gt;&quot;"));
+    EXPECT_LT(page.find("&quot;&lt;&amp;&gt;&quot;"), second);
+    EXPECT_NE(page.find("<title>a &lt;story&gt;</title>"), std::string::npos);
 }
 
 TEST(DefaultScenarioTest, TwoRunsGiveTheSameTrace) {

@@ -51,9 +51,13 @@ std::vector<std::string> SplitArgs(const std::string& line) {
     return out;
 }
 
+// WM_GETTEXT, not GetWindowText, which gives another process's controls'
+// stored captions rather than what an edit box shows.
 std::string TextOf(HWND window) {
-    char buffer[1024] = {};
-    GetWindowTextA(window, buffer, sizeof buffer);
+    char buffer[4096] = {};
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                        SMTO_ABORTIFHUNG, 2000, &ignored);
     return buffer;
 }
 
