@@ -370,6 +370,14 @@ NTSTATUS Kernel::RemoveDevice(DeviceNode* node) {
 }
 
 void Kernel::SurpriseRemoveDevice(DeviceNode* node) {
+    // A device that got no driver, or lost it when its start failed, is
+    // only its PDO: the bus driver learns that its device left.
+    if (node && node->state == DeviceState::Failed) {
+        SendPnp(node, IRP_MN_REMOVE_DEVICE);
+        std::lock_guard lock(state_->pnp.mutex);
+        node->state = DeviceState::Removed;
+        return;
+    }
     if (!Usable(node) || node->state == DeviceState::SurpriseRemoved)
         return;
     // Windows 98 has no surprise removal ("IRP_MN_SURPRISE_REMOVAL",
