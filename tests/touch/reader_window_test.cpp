@@ -11,23 +11,25 @@ using machine::devices::TransferFault;
 
 class WindowTest : public ScreenTest {
 protected:
-    // The first time the reader lock is dropped with the flag clear, the
-    // Plug and Play manager removes the screen right there.
-    void RemoveWhenDroppedWith(BOOLEAN TOUCH_DEVICE_EXTENSION::*flag) {
-        kernel.SetLockReleaseHook([this, flag](PKSPIN_LOCK lock) {
-            if (removed_ || lock != &ext->ReaderLock || ext->*flag)
+    // Stops the screen while the request behind flag outlives the stop's
+    // limit; the first time its completion drops the reader lock with the
+    // flag clear, the Plug and Play manager removes the screen right there.
+    void RemoveInTheWindowOf(BOOLEAN TOUCH_DEVICE_EXTENSION::*flag) {
+        ASSERT_EQ(kernel.StopDevice(Node()), STATUS_SUCCESS);
+        ASSERT_TRUE(ext->*flag);
+        bool removed = false;
+        kernel.SetLockReleaseHook([this, flag, &removed](PKSPIN_LOCK lock) {
+            if (removed || lock != &ext->ReaderLock || ext->*flag)
                 return;
-            removed_ = true;
+            removed = true;
             EXPECT_EQ(kernel.RemoveDevice(Node()), STATUS_SUCCESS);
         });
-    }
-
-    void TearDown() override {
+        Advance(3000);
         kernel.SetLockReleaseHook(nullptr);
-        ScreenTest::TearDown();
+        EXPECT_TRUE(removed);
+        EXPECT_EQ(kernel.StateOf(Node()), DeviceState::Removed);
+        ext = nullptr;
     }
-
-    bool removed_ = false;
 };
 
 // A lower driver that cannot cancel keeps the read past the stop's limit.
@@ -37,14 +39,7 @@ TEST_F(WindowTest, RemovalRightAfterALateReadDropsTheLock) {
     Tap().readDelay = 3000 * kMs;
     Model().SendReport(machine::devices::MakeTouchReport(0x81, 10, 20));
     Advance(1);
-    ASSERT_EQ(kernel.StopDevice(Node()), STATUS_SUCCESS);
-    ASSERT_TRUE(ext->ReadInFlight);
-
-    RemoveWhenDroppedWith(&TOUCH_DEVICE_EXTENSION::ReadInFlight);
-    Advance(3000);
-    EXPECT_TRUE(removed_);
-    EXPECT_EQ(kernel.StateOf(Node()), DeviceState::Removed);
-    ext = nullptr;
+    RemoveInTheWindowOf(&TOUCH_DEVICE_EXTENSION::ReadInFlight);
 }
 
 // The same for a port reset the hub will not cancel.
@@ -54,14 +49,7 @@ TEST_F(WindowTest, RemovalRightAfterALateRecoveryDropsTheLock) {
     Tap().resetDelay = 3000 * kMs;
     Model().FailTransfers(TransferFault::DataError, 1);
     Advance(1);
-    ASSERT_EQ(kernel.StopDevice(Node()), STATUS_SUCCESS);
-    ASSERT_TRUE(ext->RecoveryInFlight);
-
-    RemoveWhenDroppedWith(&TOUCH_DEVICE_EXTENSION::RecoveryInFlight);
-    Advance(3000);
-    EXPECT_TRUE(removed_);
-    EXPECT_EQ(kernel.StateOf(Node()), DeviceState::Removed);
-    ext = nullptr;
+    RemoveInTheWindowOf(&TOUCH_DEVICE_EXTENSION::RecoveryInFlight);
 }
 
 } // namespace
