@@ -64,7 +64,8 @@ bool ReleaseSpinWord(PKSPIN_LOCK lock, const char* caller) {
 void RunLockReleaseHook(PKSPIN_LOCK lock) {
     auto& k = K();
     // Taken out while it runs: the hook's own lock releases do not re-enter.
-    if (!k.lockReleaseHooked.exchange(false))
+    if (!k.lockReleaseHooked.load(std::memory_order_relaxed) ||
+        !k.lockReleaseHooked.exchange(false))
         return;
     std::function<void(PKSPIN_LOCK)> hook = std::move(k.lockReleaseHook);
     {
