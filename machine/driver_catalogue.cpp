@@ -11,7 +11,7 @@ namespace machine {
 
 DriverCatalogue DriverCatalogue::Product() {
     DriverCatalogue catalogue;
-    catalogue.Add("korvex", DriverEntry, HostImportsOf("korvex"));
+    catalogue.Add("korvex", TouchDriverEntry, HostImportsOf("korvex"));
     catalogue.Add("pelmoxp", MouseDriverEntry, HostImportsOf("pelmoxp"));
     catalogue.Add("pelmo98", HidDriverEntry, HostImportsOf("pelmo98"));
     // The system's own class filter, whose image every 2000/XP has.

@@ -352,6 +352,9 @@ void Machine::AttachRootDevice() {
 }
 
 void Machine::OnScreenArrival(PDEVICE_OBJECT pdo) {
+    // A screen pulled out under an open handle keeps its node until the
+    // handle closes; the Plug and Play manager finishes it without us.
+    screenNode_ = nullptr;
     const std::string instance = TouchInstance();
     DriverChoice choice;
     if (!ChooseDriver(config_.os, WindowsDirectory(), instance, &choice)) {
@@ -387,9 +390,6 @@ void Machine::PlugScreen() {
     if (plugged_)
         throw MachineError("plug: the screen is plugged in already");
     platform::usb::UsbPort& port = usb_->hub.Port();
-    if (port.Pdo() != nullptr)
-        throw MachineError("plug: the port still holds the screen pulled out earlier "
-                           "(a handle to it is open)");
     platform::usb::UsbPortOptions options;
     options.enabled = !nextPortDisabled_;
     options.connected = !nextPortDisconnected_;

@@ -140,7 +140,7 @@ public:
     void Boot(); // throws MachineError (os=98, a driver image missing)
 
     // --- The touch screen on the USB port.
-    void PlugScreen();   // throws when plugged or when the port still holds it
+    void PlugScreen();   // throws when plugged
     void UnplugScreen(); // surprise removal, then removal once no handle is open
     bool ScreenPlugged() const { return plugged_; }
     // The screen's device node while its driver holds it, for tests that

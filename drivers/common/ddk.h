@@ -33,6 +33,12 @@ extern "C" {
 
 #define KTEXT(s) KTEXT_(s)
 
+// The IRQL a routine expects, asserted as a checked build asserts it: the
+// host's verifier reports a breach; free builds on Windows compile it away.
+#define EXPECT_PASSIVE_LEVEL() ASSERT(KeGetCurrentIrql() == PASSIVE_LEVEL)
+#define EXPECT_DISPATCH_LEVEL_OR_BELOW() ASSERT(KeGetCurrentIrql() <= DISPATCH_LEVEL)
+
 #include "drivers/common/hid_minidriver.h"
 
-#define DRIVER_TAG(a, b, c, d) ((ULONG)(a) | ((ULONG)(b) << 8) | ((ULONG)(c) << 16) | ((ULONG)(d) << 24))
+#define DRIVER_TAG(a, b, c, d)                                                                     \
+    ((ULONG)(a) | ((ULONG)(b) << 8) | ((ULONG)(c) << 16) | ((ULONG)(d) << 24))

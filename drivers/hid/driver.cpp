@@ -6,6 +6,7 @@
 // class would not create our devices, and ours would misread its extension.
 extern "C" NTSTATUS NTAPI HidDriverEntry(PDRIVER_OBJECT DriverObject,
                                          PUNICODE_STRING RegistryPath) {
+    EXPECT_PASSIVE_LEVEL();
     DriverObject->MajorFunction[IRP_MJ_CREATE] = BridgeCreateClose;
     DriverObject->MajorFunction[IRP_MJ_CLOSE] = BridgeCreateClose;
     DriverObject->MajorFunction[IRP_MJ_INTERNAL_DEVICE_CONTROL] = BridgeInternalDeviceControl;
@@ -37,6 +38,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
 // inside the registration, after its 100 ms pause; no read goes before the
 // start.
 NTSTATUS NTAPI BridgeAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT FunctionalDeviceObject) {
+    EXPECT_PASSIVE_LEVEL();
     PBRIDGE_DEVICE_EXTENSION extension = BridgeExtension(FunctionalDeviceObject);
     RtlZeroMemory(extension, sizeof(BRIDGE_DEVICE_EXTENSION));
     extension->FunctionalDeviceObject = FunctionalDeviceObject;
@@ -61,6 +63,7 @@ NTSTATUS NTAPI BridgeAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT Funct
 }
 
 VOID NTAPI BridgeUnload(PDRIVER_OBJECT DriverObject) {
+    EXPECT_PASSIVE_LEVEL();
     UNREFERENCED_PARAMETER(DriverObject);
     ReleaseTouchLinkDriver(BridgeLinkClient.Driver);
 }

@@ -20,13 +20,13 @@ static VOID DeliverPointAsReport(PTOUCH_LINK Link, UCHAR Button, USHORT X, USHOR
 }
 
 // Also on a device that is stopped already: the held requests go back.
-NTSTATUS StopFeed(PBRIDGE_DEVICE_EXTENSION Extension) {
+NTSTATUS StopBridgeFeed(PBRIDGE_DEVICE_EXTENSION Extension) {
     StopFeed(&Extension->Link);
     FlushPendingReads(Extension);
     return STATUS_SUCCESS;
 }
 
-NTSTATUS RemoveFeed(PBRIDGE_DEVICE_EXTENSION Extension) {
+NTSTATUS RemoveBridgeFeed(PBRIDGE_DEVICE_EXTENSION Extension) {
     RemoveFeed(&Extension->Link);
     FlushPendingReads(Extension);
     return STATUS_SUCCESS;

@@ -88,6 +88,6 @@ VOID FlushPendingReads(PBRIDGE_DEVICE_EXTENSION Extension);
 
 // feed.cpp. Passive level, from the Plug and Play handling; each returns
 // STATUS_SUCCESS. Queued points stay for the next start.
-NTSTATUS StopFeed(PBRIDGE_DEVICE_EXTENSION Extension);
-NTSTATUS RemoveFeed(PBRIDGE_DEVICE_EXTENSION Extension);
+NTSTATUS StopBridgeFeed(PBRIDGE_DEVICE_EXTENSION Extension);
+NTSTATUS RemoveBridgeFeed(PBRIDGE_DEVICE_EXTENSION Extension);
 extern const TOUCH_LINK_CLIENT BridgeLinkClient;

@@ -9,6 +9,7 @@ static NTSTATUS ForwardToLower(PBRIDGE_DEVICE_EXTENSION Extension, PIRP Irp) {
 }
 
 NTSTATUS NTAPI BridgeDispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    EXPECT_PASSIVE_LEVEL();
     PBRIDGE_DEVICE_EXTENSION extension = BridgeExtension(DeviceObject);
     NTSTATUS status;
     switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {
@@ -20,10 +21,10 @@ NTSTATUS NTAPI BridgeDispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         return status == STATUS_PENDING ? STATUS_PENDING : STATUS_SUCCESS;
     case IRP_MN_REMOVE_DEVICE:
     case IRP_MN_SURPRISE_REMOVAL:
-        RemoveFeed(extension);
+        RemoveBridgeFeed(extension);
         return ForwardToLower(extension, Irp);
     case IRP_MN_STOP_DEVICE:
-        StopFeed(extension);
+        StopBridgeFeed(extension);
         return ForwardToLower(extension, Irp);
     case IRP_MN_QUERY_STOP_DEVICE:
     case IRP_MN_CANCEL_STOP_DEVICE:

@@ -4,7 +4,6 @@
 
 NTSTATUS NTAPI BridgeDispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PBRIDGE_DEVICE_EXTENSION extension = BridgeExtension(DeviceObject);
-    IoCopyCurrentIrpStackLocationToNext(Irp);
     PoStartNextPowerIrp(Irp);
-    return PoCallDriver(extension->NextDeviceObject, Irp);
+    return PassPowerDown(extension->NextDeviceObject, Irp);
 }

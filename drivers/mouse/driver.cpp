@@ -1,14 +1,13 @@
 // Load, AddDevice and unload.
 #include "drivers/mouse/pelmoxp.h"
 
-UCHAR PreviousButtons;
-
 // Passive level. Host tests load the driver many times in one process, so
 // driver-wide state is set here, not by static initialisation.
 extern "C" NTSTATUS NTAPI MouseDriverEntry(PDRIVER_OBJECT DriverObject,
                                            PUNICODE_STRING RegistryPath) {
+    EXPECT_PASSIVE_LEVEL();
     UNREFERENCED_PARAMETER(RegistryPath);
-    PreviousButtons = 0;
+    ResetMouseButtons();
     InitializeTouchLinkDriver(MouseLinkClient.Driver, MOUSE_POOL_TAG);
     DriverObject->MajorFunction[IRP_MJ_CREATE] = MouseCreateClose;
     DriverObject->MajorFunction[IRP_MJ_CLOSE] = MouseCreateClose;
@@ -30,6 +29,7 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
 // Passive level. The touch driver may be linked from inside the
 // registration already; no read goes before the start.
 NTSTATUS NTAPI MouseAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject) {
+    EXPECT_PASSIVE_LEVEL();
     PDEVICE_OBJECT deviceObject;
     NTSTATUS status = IoCreateDevice(DriverObject, sizeof(MOUSE_DEVICE_EXTENSION), NULL,
                                      FILE_DEVICE_UNKNOWN, 0, FALSE, &deviceObject);
@@ -68,6 +68,7 @@ NTSTATUS NTAPI MouseAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT Physic
 }
 
 VOID NTAPI MouseUnload(PDRIVER_OBJECT DriverObject) {
+    EXPECT_PASSIVE_LEVEL();
     UNREFERENCED_PARAMETER(DriverObject);
     ReleaseTouchLinkDriver(MouseLinkClient.Driver);
 }

@@ -25,8 +25,9 @@ typedef struct _MOUSE_DEVICE_EXTENSION {
 } MOUSE_DEVICE_EXTENSION, *PMOUSE_DEVICE_EXTENSION;
 
 // Driver-wide: the button byte of the last point, delivered or not.
-// (Re)set by the entry routine; the driver expects a single device.
-extern UCHAR PreviousButtons;
+// report.cpp: the buttons of the last packet are driver-wide (the driver
+// expects a single device); the entry routine resets them.
+VOID ResetMouseButtons(VOID);
 
 // driver.cpp. The image's entry point is DriverEntry; on the host, where
 // several drivers share one program, it is known by this name.

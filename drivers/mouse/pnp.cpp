@@ -29,6 +29,7 @@ static NTSTATUS RemoveDevice(PMOUSE_DEVICE_EXTENSION Extension, PIRP Irp) {
 }
 
 NTSTATUS NTAPI MouseDispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    EXPECT_PASSIVE_LEVEL();
     PMOUSE_DEVICE_EXTENSION extension = (PMOUSE_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
     NTSTATUS status;
     switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {

@@ -3,6 +3,7 @@
 #include "drivers/mouse/pelmoxp.h"
 
 NTSTATUS NTAPI MouseDispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    EXPECT_PASSIVE_LEVEL();
     PMOUSE_DEVICE_EXTENSION extension = (PMOUSE_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
     NTSTATUS status = IoAcquireRemoveLock(&extension->RemoveLock, Irp);
     PoStartNextPowerIrp(Irp);
@@ -10,8 +11,7 @@ NTSTATUS NTAPI MouseDispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         // The device is being removed.
         return CompleteWithStatus(Irp, status);
     }
-    IoSkipCurrentIrpStackLocation(Irp);
-    status = PoCallDriver(extension->LowerDeviceObject, Irp);
+    status = PassPowerDown(extension->LowerDeviceObject, Irp);
     IoReleaseRemoveLock(&extension->RemoveLock, Irp);
     return status;
 }

@@ -6,6 +6,12 @@ static TOUCH_POINT_ROUTINE DeliverPointAsPacket;
 static TOUCH_LINK_DRIVER MouseLinkDriver;
 const TOUCH_LINK_CLIENT MouseLinkClient = {DeliverPointAsPacket, 0, &MouseLinkDriver};
 
+static UCHAR PreviousButtons;
+
+VOID ResetMouseButtons(VOID) {
+    PreviousButtons = 0;
+}
+
 static VOID DeliverPointAsPacket(PTOUCH_LINK Link, UCHAR Button, USHORT X, USHORT Y) {
     ReportPoint(CONTAINING_RECORD(Link, MOUSE_DEVICE_EXTENSION, Link), Button, X, Y);
 }

@@ -21,6 +21,7 @@ static NTSTATUS NTAPI SignalLowerCallDone(PDEVICE_OBJECT DeviceObject, PIRP Irp,
 
 NTSTATUS CallLowerSynchronously(PTOUCH_DEVICE_EXTENSION Extension, ULONG IoControlCode,
                                 PVOID Argument1, PVOID Argument2) {
+    EXPECT_PASSIVE_LEVEL();
     PIRP irp = IoAllocateIrp(Extension->LowerDeviceObject->StackSize, FALSE);
     if (irp == NULL) {
         return STATUS_INSUFFICIENT_RESOURCES;
@@ -240,6 +241,7 @@ static NTSTATUS SendClassRequest(PTOUCH_DEVICE_EXTENSION Extension) {
 }
 
 NTSTATUS ConfigureDevice(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     NTSTATUS status = CheckPort(Extension);
     if (NT_SUCCESS(status)) {
         status = SelectConfiguration(Extension);
@@ -255,6 +257,7 @@ NTSTATUS ConfigureDevice(PTOUCH_DEVICE_EXTENSION Extension) {
 
 // The device goes back to its unconfigured state; the answer is not used.
 VOID UnconfigureDevice(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     const USHORT size = sizeof(struct _URB_SELECT_CONFIGURATION);
     PURB urb = AllocateUrb(size);
     if (urb != NULL) {

@@ -3,14 +3,13 @@
 // devctl.cpp.
 #include "drivers/touch/korvex.h"
 
-ULONGLONG HoldWindow;
-LONG HoldWindowSlider;
+TOUCH_DRIVER_STATE TouchDriverState;
 
 #define STABILITY_STEP 200000UL // one moveSlider step: 20 ms in 100-ns units
 
 VOID ResetHoldWindow(VOID) {
-    HoldWindow = 0;
-    HoldWindowSlider = 0;
+    TouchDriverState.HoldWindow = 0;
+    TouchDriverState.HoldWindowSlider = 0;
 }
 
 static USHORT ReadLittleEndian16(const UCHAR* Bytes) {
@@ -24,16 +23,16 @@ static VOID TakeAnchor(PTOUCH_DEVICE_EXTENSION Extension, USHORT X, USHORT Y, UL
     Extension->HoldCount = 1;
 }
 
-// For HoldWindow after a touch starts every report lands on the touch-start
+// For TouchDriverState.HoldWindow after a touch starts every report lands on the touch-start
 // position; the window is measured from the anchor and not renewed.
 VOID StabilizePoint(PTOUCH_DEVICE_EXTENSION Extension, UCHAR Status, PUSHORT X, PUSHORT Y) {
     ULONG tickLength = TouchClockTickLength();
-    if (Extension->moveSlider != HoldWindowSlider) {
+    if (Extension->moveSlider != TouchDriverState.HoldWindowSlider) {
         // The product is formed in 32 bits (unsigned, so a huge slider wraps
         // instead of overflowing); the sum is 64-bit.
         ULONG product = (ULONG)Extension->moveSlider * STABILITY_STEP;
-        HoldWindow = (ULONGLONG)tickLength + product;
-        HoldWindowSlider = Extension->moveSlider;
+        TouchDriverState.HoldWindow = (ULONGLONG)tickLength + product;
+        TouchDriverState.HoldWindowSlider = Extension->moveSlider;
     }
 
     ULONGLONG now = TouchClockTicks();
@@ -42,9 +41,9 @@ VOID StabilizePoint(PTOUCH_DEVICE_EXTENSION Extension, UCHAR Status, PUSHORT X, 
         return;
     }
     ULONGLONG elapsed = (now - Extension->AnchorTime) * tickLength;
-    if (Status == TOUCH_STATUS_DOWN && elapsed > HoldWindow) {
+    if (Status == TOUCH_STATUS_DOWN && elapsed > TouchDriverState.HoldWindow) {
         TakeAnchor(Extension, *X, *Y, now);
-    } else if (elapsed <= HoldWindow) {
+    } else if (elapsed <= TouchDriverState.HoldWindow) {
         *X = Extension->AnchorX;
         *Y = Extension->AnchorY;
         Extension->HoldCount++;

@@ -2,8 +2,12 @@
 // the input drivers' held point reads, and the touch lock.
 #include "drivers/touch/korvex.h"
 
-LIST_ENTRY PendingPointReads;
-KSPIN_LOCK PendingPointReadsLock;
+// Held IOCTL_TOUCH_READ_POINT requests (TOUCH_PENDING_READ nodes, oldest
+// first). PendingPointReadsLock is the one touch lock: it guards this list,
+// every TouchPointQueue, and the decode state a command changes (RawMode,
+// HoldCount, InputDriverSeen). Requests are never completed under it.
+static LIST_ENTRY PendingPointReads;
+static KSPIN_LOCK PendingPointReadsLock;
 
 // One held IOCTL_TOUCH_READ_POINT; non-paged, tagged. The request belongs to
 // the input driver that sent it; we only complete it.
@@ -31,20 +35,13 @@ static PTOUCH_DEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
     return (PTOUCH_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
 }
 
-static NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information) {
-    Irp->IoStatus.Status = Status;
-    Irp->IoStatus.Information = Information;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return Status;
-}
-
 // Completes a point read with success: with the point when there is one.
 static NTSTATUS CompletePointRead(PIRP Irp, const TOUCH_POINT* Point) {
     if (Point == NULL) {
-        return CompleteRequest(Irp, STATUS_SUCCESS, 0);
+        return CompleteWithInformation(Irp, STATUS_SUCCESS, 0);
     }
     RtlCopyMemory(Irp->AssociatedIrp.SystemBuffer, Point, sizeof(TOUCH_POINT));
-    return CompleteRequest(Irp, STATUS_SUCCESS, sizeof(TOUCH_POINT));
+    return CompleteWithInformation(Irp, STATUS_SUCCESS, sizeof(TOUCH_POINT));
 }
 
 static ULONG OutputLength(PIRP Irp) {
@@ -86,7 +83,7 @@ VOID CancelPendingReads(VOID) {
         if (irp == NULL) {
             return;
         }
-        CompleteRequest(irp, STATUS_CANCELLED, 0);
+        CompleteWithInformation(irp, STATUS_CANCELLED, 0);
     }
 }
 
@@ -99,7 +96,7 @@ static NTSTATUS ReadPoint(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
     ReleaseTouchLock(oldIrql);
 
     if (OutputLength(Irp) < sizeof(TOUCH_POINT)) {
-        return CompleteRequest(Irp, STATUS_INVALID_PARAMETER, 0);
+        return CompleteWithInformation(Irp, STATUS_INVALID_PARAMETER, 0);
     }
 
     PTOUCH_PENDING_READ node = (PTOUCH_PENDING_READ)ExAllocatePoolWithTag(
@@ -122,7 +119,7 @@ static NTSTATUS ReadPoint(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
         ExFreePool(node);
     }
     if (!havePoint) {
-        return CompleteRequest(Irp, STATUS_NO_MEMORY, 0);
+        return CompleteWithInformation(Irp, STATUS_NO_MEMORY, 0);
     }
     return CompletePointRead(Irp, &point);
 }
@@ -186,7 +183,7 @@ static NTSTATUS GetPoint(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
 // Any open succeeds; there is no per-open state.
 NTSTATUS NTAPI TouchCreateClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     UNREFERENCED_PARAMETER(DeviceObject);
-    return CompleteRequest(Irp, STATUS_SUCCESS, 0);
+    return CompleteWithInformation(Irp, STATUS_SUCCESS, 0);
 }
 
 static VOID LeaveControlRequest(PTOUCH_DEVICE_EXTENSION Extension) {
@@ -196,6 +193,7 @@ static VOID LeaveControlRequest(PTOUCH_DEVICE_EXTENSION Extension) {
 }
 
 VOID WaitForControlRequests(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     Extension->Gone = TRUE;
     LeaveControlRequest(Extension);
     KeWaitForSingleObject(&Extension->ControlIdleEvent, Executive, KernelMode, FALSE, NULL);
@@ -206,13 +204,14 @@ VOID WaitForControlRequests(PTOUCH_DEVICE_EXTENSION Extension) {
 // for the program's handle, on 98 it comes at once, and either way the
 // program must see the screen gone.
 NTSTATUS NTAPI TouchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    EXPECT_PASSIVE_LEVEL();
     PTOUCH_DEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     NTSTATUS status;
     Irp->IoStatus.Information = 0;
     InterlockedIncrement(&extension->ControlRequests);
     if (extension->Gone) {
         LeaveControlRequest(extension);
-        return CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
+        return CompleteWithInformation(Irp, STATUS_DELETE_PENDING, 0);
     }
     switch (IoGetCurrentIrpStackLocation(Irp)->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_TOUCH_COMMAND:
@@ -226,9 +225,7 @@ NTSTATUS NTAPI TouchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         break;
     }
     LeaveControlRequest(extension);
-    Irp->IoStatus.Status = status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteWithStatus(Irp, status);
 }
 
 // The input drivers' requests, at IRQL <= DISPATCH_LEVEL. A point read may be
@@ -240,8 +237,8 @@ NTSTATUS NTAPI TouchInternalDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp)
         return ReadPoint(ExtensionOf(DeviceObject), Irp);
     case IOCTL_TOUCH_RELEASE_READS:
         CancelPendingReads();
-        return CompleteRequest(Irp, STATUS_SUCCESS, 0);
+        return CompleteWithInformation(Irp, STATUS_SUCCESS, 0);
     default:
-        return CompleteRequest(Irp, STATUS_INVALID_PARAMETER, 0);
+        return CompleteWithInformation(Irp, STATUS_INVALID_PARAMETER, 0);
     }
 }

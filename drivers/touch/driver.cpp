@@ -29,9 +29,11 @@ static VOID CopyRegistryPath(PDRIVER_OBJECT DriverObject, PUNICODE_STRING Regist
     RtlCopyUnicodeString(copy, RegistryPath);
 }
 
-// Passive level. Host tests load the driver many times in one process, so
-// every driver-wide item is set here, not by static initialisation.
-extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
+// Host tests load the driver many times in one process, so every
+// driver-wide item is set here, not by static initialisation.
+extern "C" NTSTATUS NTAPI TouchDriverEntry(PDRIVER_OBJECT DriverObject,
+                                           PUNICODE_STRING RegistryPath) {
+    EXPECT_PASSIVE_LEVEL();
     CopyRegistryPath(DriverObject, RegistryPath);
     InitializePendingReads();
     ResetHoldWindow();
@@ -46,6 +48,13 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
     DriverObject->DriverUnload = TouchUnload;
     return STATUS_SUCCESS;
 }
+
+#if defined(_WIN32)
+extern "C" DRIVER_INITIALIZE DriverEntry;
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath) {
+    return TouchDriverEntry(DriverObject, RegistryPath);
+}
+#endif
 
 static VOID SetInitialState(PTOUCH_DEVICE_EXTENSION Extension) {
     // Zeroed before: tables, queue, anchor, flags other than Stopped, handles.
@@ -63,6 +72,7 @@ static VOID SetInitialState(PTOUCH_DEVICE_EXTENSION Extension) {
 // Passive level. Names are fixed, so a second touch screen fails here with
 // the name collision and leaves the first one alone.
 NTSTATUS NTAPI TouchAddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject) {
+    EXPECT_PASSIVE_LEVEL();
     UNICODE_STRING deviceName;
     UNICODE_STRING linkName;
     RtlInitUnicodeString(&deviceName, DeviceName);
@@ -126,6 +136,7 @@ VOID DeleteTouchDevice(PTOUCH_DEVICE_EXTENSION Extension) {
 
 // Passive level. Held reads are given back before the link goes.
 VOID NTAPI TouchUnload(PDRIVER_OBJECT DriverObject) {
+    EXPECT_PASSIVE_LEVEL();
     CancelPendingReads();
 
     UNICODE_STRING linkName;

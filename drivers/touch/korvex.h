@@ -3,6 +3,7 @@
 #pragma once
 
 #include "drivers/common/ddk.h"
+#include "drivers/common/requests.h"
 #include "drivers/common/touch_protocol.h"
 
 // "Mser": the first character is the low byte, as Windows stores tags.
@@ -83,19 +84,18 @@ typedef struct _TOUCH_DEVICE_EXTENSION {
     KEVENT ControlIdleEvent;
 } TOUCH_DEVICE_EXTENSION, *PTOUCH_DEVICE_EXTENSION;
 
-// Driver-wide state, (re)initialised by DriverEntry.
-// The stability window in 100-ns units and the moveSlider it was computed from.
-extern ULONGLONG HoldWindow;
-extern LONG HoldWindowSlider;
-// Held IOCTL_TOUCH_READ_POINT requests (TOUCH_PENDING_READ nodes, oldest
-// first). PendingPointReadsLock is the one touch lock: it guards this list,
-// every TouchPointQueue, and the decode state a command changes (RawMode,
-// HoldCount, InputDriverSeen). Requests are never completed under it.
-extern LIST_ENTRY PendingPointReads;
-extern KSPIN_LOCK PendingPointReadsLock;
+// Driver-wide state, (re)initialised by the entry routine: the stability
+// window in 100-ns units and the moveSlider it was computed from. The held
+// point reads are devctl.cpp's own (PendingPointReads).
+typedef struct _TOUCH_DRIVER_STATE {
+    ULONGLONG HoldWindow;
+    LONG HoldWindowSlider;
+} TOUCH_DRIVER_STATE;
+extern TOUCH_DRIVER_STATE TouchDriverState;
 
-// driver.cpp
-extern "C" DRIVER_INITIALIZE DriverEntry;
+// driver.cpp. The image's entry point is DriverEntry; on the host, where
+// several drivers share one program, it is known by this name.
+extern "C" DRIVER_INITIALIZE TouchDriverEntry;
 DRIVER_ADD_DEVICE TouchAddDevice;
 DRIVER_UNLOAD TouchUnload;
 // Releases what AddDevice made (read URB, interface name, attachment, device

@@ -3,43 +3,23 @@
 // the system. Every request is passed down exactly once.
 #include "drivers/touch/korvex.h"
 
-static IO_COMPLETION_ROUTINE SignalStartDone;
-
 static PTOUCH_DEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
     return (PTOUCH_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
 }
 
-static NTSTATUS PassDown(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
-    IoSkipCurrentIrpStackLocation(Irp);
-    return IoCallDriver(Extension->LowerDeviceObject, Irp);
-}
-
-// Hands the request back to StartDevice, which completes it.
-static NTSTATUS NTAPI SignalStartDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
-    UNREFERENCED_PARAMETER(Irp);
-    KeSetEvent((PKEVENT)Context, IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
+static NTSTATUS PassToLower(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
+    return PassDown(Extension->LowerDeviceObject, Irp);
 }
 
 // The device below must have started before the reader touches it, so the
 // start is sent down and waited for. A failed reader start leaves the device
 // started but silent; the request keeps the lower driver's status.
 static NTSTATUS StartDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
-    KEVENT done;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IoCopyCurrentIrpStackLocationToNext(Irp);
-    IoSetCompletionRoutine(Irp, SignalStartDone, &done, TRUE, TRUE, TRUE);
-    NTSTATUS status = IoCallDriver(Extension->LowerDeviceObject, Irp);
-    if (status == STATUS_PENDING) {
-        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, NULL);
-    }
-    status = Irp->IoStatus.Status;
+    const NTSTATUS status = ForwardAndWait(Extension->LowerDeviceObject, Irp);
     if (NT_SUCCESS(status)) {
         StartReader(Extension);
     }
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteWithStatus(Irp, status);
 }
 
 // The reader has stopped and given back every held point read before this
@@ -52,7 +32,7 @@ static NTSTATUS RemoveDevice(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
     UnconfigureDevice(Extension);
     ReleaseReader(Extension);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    NTSTATUS status = PassDown(Extension, Irp);
+    NTSTATUS status = PassToLower(Extension, Irp);
     DeleteTouchDevice(Extension);
     return status;
 }
@@ -69,6 +49,7 @@ static VOID RetrySettings(PTOUCH_DEVICE_EXTENSION Extension) {
 }
 
 NTSTATUS NTAPI TouchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    EXPECT_PASSIVE_LEVEL();
     PTOUCH_DEVICE_EXTENSION extension = ExtensionOf(DeviceObject);
     switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {
     case IRP_MN_START_DEVICE:
@@ -79,15 +60,15 @@ NTSTATUS NTAPI TouchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         extension->Gone = TRUE;
         StopReader(extension);
         Irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(extension, Irp);
+        return PassToLower(extension, Irp);
     case IRP_MN_STOP_DEVICE:
         StopReader(extension);
         Irp->IoStatus.Status = STATUS_SUCCESS;
-        return PassDown(extension, Irp);
+        return PassToLower(extension, Irp);
     case IRP_MN_QUERY_PNP_DEVICE_STATE:
         RetrySettings(extension);
-        return PassDown(extension, Irp);
+        return PassToLower(extension, Irp);
     default:
-        return PassDown(extension, Irp);
+        return PassToLower(extension, Irp);
     }
 }

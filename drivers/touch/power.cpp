@@ -4,8 +4,6 @@
 // request has the next one started exactly once, before it goes down.
 #include "drivers/touch/korvex.h"
 
-static IO_COMPLETION_ROUTINE SignalPowerUpDone;
-
 VOID SetDevicePower(PTOUCH_DEVICE_EXTENSION Extension, DEVICE_POWER_STATE State) {
     Extension->DevicePowerState = State;
     if (KeGetCurrentIrql() == DISPATCH_LEVEL && State != PowerDeviceD0) {
@@ -16,24 +14,15 @@ VOID SetDevicePower(PTOUCH_DEVICE_EXTENSION Extension, DEVICE_POWER_STATE State)
     PoSetPowerState(Extension->DeviceObject, DevicePowerState, powerState);
 }
 
-static NTSTATUS PassDown(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
+static NTSTATUS PassPowerToLower(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp) {
     PoStartNextPowerIrp(Irp);
-    IoSkipCurrentIrpStackLocation(Irp);
-    return PoCallDriver(Extension->LowerDeviceObject, Irp);
+    return PassPowerDown(Extension->LowerDeviceObject, Irp);
 }
 
 static NTSTATUS PowerDown(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp, DEVICE_POWER_STATE Target) {
     StopReader(Extension);
     SetDevicePower(Extension, Target);
-    return PassDown(Extension, Irp);
-}
-
-// Hands the request back to PowerUp, which completes it.
-static NTSTATUS NTAPI SignalPowerUpDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
-    UNREFERENCED_PARAMETER(Irp);
-    KeSetEvent((PKEVENT)Context, IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
+    return PassPowerToLower(Extension, Irp);
 }
 
 // The lower drivers may finish at dispatch level, where the reader cannot
@@ -41,24 +30,15 @@ static NTSTATUS NTAPI SignalPowerUpDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, P
 // waited for here and the reader started at passive level before it is
 // completed. A failed request is returned unchanged, reader still stopped.
 static NTSTATUS PowerUp(PTOUCH_DEVICE_EXTENSION Extension, PIRP Irp, DEVICE_POWER_STATE Target) {
-    KEVENT done;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IoCopyCurrentIrpStackLocationToNext(Irp);
-    IoSetCompletionRoutine(Irp, SignalPowerUpDone, &done, TRUE, TRUE, TRUE);
     PoStartNextPowerIrp(Irp);
-    NTSTATUS status = PoCallDriver(Extension->LowerDeviceObject, Irp);
-    if (status == STATUS_PENDING) {
-        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, NULL);
-    }
-    status = Irp->IoStatus.Status;
+    const NTSTATUS status = ForwardPowerAndWait(Extension->LowerDeviceObject, Irp);
     if (NT_SUCCESS(status)) {
         if (Target <= Extension->DevicePowerState) {
             SetDevicePower(Extension, Target);
         }
         StartReader(Extension);
     }
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return status;
+    return CompleteWithStatus(Irp, status);
 }
 
 // Working or unspecified: D0; every sleeping, hibernate or shutdown state: D3.
@@ -67,10 +47,11 @@ static DEVICE_POWER_STATE DeviceStateFor(SYSTEM_POWER_STATE State) {
 }
 
 NTSTATUS NTAPI TouchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+    EXPECT_PASSIVE_LEVEL();
     PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)DeviceObject->DeviceExtension;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
     if (stack->MinorFunction != IRP_MN_SET_POWER) {
-        return PassDown(extension, Irp);
+        return PassPowerToLower(extension, Irp);
     }
     DEVICE_POWER_STATE target;
     if (stack->Parameters.Power.Type == SystemPowerState) {
@@ -78,7 +59,7 @@ NTSTATUS NTAPI TouchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     } else if (stack->Parameters.Power.Type == DevicePowerState) {
         target = stack->Parameters.Power.State.DeviceState;
     } else {
-        return PassDown(extension, Irp);
+        return PassPowerToLower(extension, Irp);
     }
     if (target > extension->DevicePowerState) {
         return PowerDown(extension, Irp, target);

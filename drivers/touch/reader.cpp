@@ -62,6 +62,7 @@ static VOID ArmReadLocked(PTOUCH_DEVICE_EXTENSION Extension) {
 // or a read is already below us. STATUS_UNSUCCESSFUL when the one read
 // request cannot be allocated: nothing retries, the reader is idle.
 static NTSTATUS SubmitRead(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_DISPATCH_LEVEL_OR_BELOW();
     if (Extension->ReadIrp == NULL) {
         Extension->ReadIrp = IoAllocateIrp(LowerStackSize(Extension), FALSE);
         if (Extension->ReadIrp == NULL) {
@@ -105,6 +106,7 @@ static BOOLEAN IsStopped(PTOUCH_DEVICE_EXTENSION Extension) {
 // IRQL <= DISPATCH_LEVEL, recovery in flight. One step is queued at a time,
 // so the one item is never queued twice.
 static VOID QueueRecoveryStep(PTOUCH_DEVICE_EXTENSION Extension, PWORKER_THREAD_ROUTINE Step) {
+    EXPECT_DISPATCH_LEVEL_OR_BELOW();
     ExInitializeWorkItem(&Extension->RecoveryWorkItem, Step, Extension);
     ExQueueWorkItem(&Extension->RecoveryWorkItem, DelayedWorkQueue);
 }
@@ -160,6 +162,7 @@ static NTSTATUS NTAPI ReadComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID 
 // allocated once and kept until removal, so the stop path may cancel it at
 // any time. Without it, or after a stop, the recovery ends here.
 static VOID ResetPort(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     if (Extension->ResetIrp == NULL) {
         Extension->ResetIrp = IoAllocateIrp(LowerStackSize(Extension), FALSE);
         if (Extension->ResetIrp == NULL) {
@@ -222,6 +225,7 @@ static VOID NTAPI ResetWorker(PVOID Context) {
 // Work item, passive level, after a good reset: reading resumes if the port
 // looks right, else the reader is idle. SubmitRead refuses after a stop.
 static VOID NTAPI ResumeWorker(PVOID Context) {
+    EXPECT_PASSIVE_LEVEL();
     PTOUCH_DEVICE_EXTENSION extension = (PTOUCH_DEVICE_EXTENSION)Context;
     if (!IsStopped(extension) && NT_SUCCESS(CheckPort(extension))) {
         SubmitRead(extension);
@@ -230,6 +234,7 @@ static VOID NTAPI ResumeWorker(PVOID Context) {
 }
 
 NTSTATUS StartReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     if (!Extension->Stopped) {
         return STATUS_SUCCESS; // running, or idle until the next stop
     }
@@ -300,6 +305,7 @@ static VOID StopRunningReader(PTOUCH_DEVICE_EXTENSION Extension) {
 }
 
 VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     // Held point reads and the interface are given back whatever the
     // reader's state: a control command switches the interface on even for
     // a screen whose start failed.
@@ -313,6 +319,7 @@ VOID StopReader(PTOUCH_DEVICE_EXTENSION Extension) {
 }
 
 VOID ReleaseReader(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     KIRQL oldIrql = AcquireReaderLock(Extension);
     BOOLEAN reading = Extension->ReadInFlight;
     BOOLEAN recovering = Extension->RecoveryInFlight;

@@ -155,6 +155,7 @@ static BOOLEAN ReadAllSettings(PTOUCH_DEVICE_EXTENSION Extension, HANDLE Key) {
 // Called at every start of the reader and on the reload command. A failed or
 // partial read leaves CalibrationLoaded as it was.
 VOID LoadSettings(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     UNICODE_STRING path;
     if (!BuildKeyPath(&path, NULL, GlobalKeyPath)) {
         return;
@@ -174,6 +175,7 @@ VOID LoadSettings(PTOUCH_DEVICE_EXTENSION Extension) {
 // Never rewrites the backup. TRUE (and CalibrationLoaded set) when all four
 // values were read.
 BOOLEAN LoadBackupSettings(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     UNICODE_STRING path;
     if (!BuildBackupKeyPath(Extension, &path)) {
         return FALSE;
@@ -214,6 +216,7 @@ static VOID WriteSettingTable(HANDLE Key, PCWSTR Name, PUSHORT Table) {
 
 // Write failures are ignored: the loaded settings are in force either way.
 VOID SaveBackupSettings(PTOUCH_DEVICE_EXTENSION Extension) {
+    EXPECT_PASSIVE_LEVEL();
     if (!Extension->CalibrationLoaded) {
         return;
     }

@@ -3,6 +3,7 @@
 #include "drivers/touchlink/link_internal.h"
 
 NTSTATUS SendReleaseReads(PDEVICE_OBJECT Target) {
+    EXPECT_PASSIVE_LEVEL();
     KEVENT event;
     IO_STATUS_BLOCK ioStatus;
     KeInitializeEvent(&event, NotificationEvent, FALSE);
@@ -70,6 +71,7 @@ static VOID DrainReads(PTOUCH_LINK Link) {
 }
 
 NTSTATUS StartFeed(PTOUCH_LINK Link) {
+    EXPECT_PASSIVE_LEVEL();
     KIRQL oldIrql;
     KeAcquireSpinLock(&Link->Lock, &oldIrql);
     BOOLEAN wasStarted = Link->Started;
@@ -95,6 +97,7 @@ static VOID StopReads(PTOUCH_LINK Link) {
 }
 
 NTSTATUS StopFeed(PTOUCH_LINK Link) {
+    EXPECT_PASSIVE_LEVEL();
     KIRQL oldIrql;
     KeAcquireSpinLock(&Link->Lock, &oldIrql);
     BOOLEAN wasStarted = Link->Started;
@@ -107,6 +110,7 @@ NTSTATUS StopFeed(PTOUCH_LINK Link) {
 
 // The full stop also on a device that was stopped already.
 NTSTATUS RemoveFeed(PTOUCH_LINK Link) {
+    EXPECT_PASSIVE_LEVEL();
     StopReads(Link);
     if (Link->NotificationEntry != NULL) {
         IoUnregisterPlugPlayNotification(Link->NotificationEntry);

@@ -1,32 +1,8 @@
 #include "drivers/touchlink/input_requests.h"
 
-static IO_COMPLETION_ROUTINE ForwardComplete;
-
-NTSTATUS CompleteWithStatus(PIRP Irp, NTSTATUS Status) {
-    Irp->IoStatus.Status = Status;
-    IoCompleteRequest(Irp, IO_NO_INCREMENT);
-    return Status;
-}
-
-// Returns the lower device's status unchanged; a pending mark from below
-// must reach our stack location on the way up.
-static NTSTATUS NTAPI ForwardComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
-    UNREFERENCED_PARAMETER(Context);
-    if (Irp->PendingReturned) {
-        IoMarkIrpPending(Irp);
-    }
-    return STATUS_CONTINUE_COMPLETION;
-}
-
-NTSTATUS ForwardToLowerDevice(PDEVICE_OBJECT LowerDevice, PIRP Irp) {
-    IoCopyCurrentIrpStackLocationToNext(Irp);
-    IoSetCompletionRoutine(Irp, ForwardComplete, NULL, TRUE, TRUE, TRUE);
-    return IoCallDriver(LowerDevice, Irp);
-}
-
 NTSTATUS AnswerQueryId(PIRP Irp, const WCHAR* Identifier, ULONG IdentifierLength, ULONG BlockLength,
                        ULONG PoolTag) {
+    EXPECT_PASSIVE_LEVEL();
     if (Irp->IoStatus.Information != 0) {
         return CompleteWithStatus(Irp, STATUS_UNSUCCESSFUL);
     }

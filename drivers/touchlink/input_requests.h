@@ -2,18 +2,7 @@
 // Nothing here allocates with a driver's own tag unless handed it.
 #pragma once
 
-#include "drivers/common/ddk.h"
-
-// Any IRQL a completion may run at: sets the status, completes the request
-// and returns the status. The request is gone afterwards.
-NTSTATUS CompleteWithStatus(PIRP Irp, NTSTATUS Status);
-
-// IRQL <= DISPATCH_LEVEL. Copies the current stack location to the next one
-// with a completion routine (success, error, cancel) that leaves the status
-// alone and carries a pending mark from below up to our stack location. The
-// request belongs to LowerDevice from here on; returns what IoCallDriver
-// returned.
-NTSTATUS ForwardToLowerDevice(PDEVICE_OBJECT LowerDevice, PIRP Irp);
+#include "drivers/common/requests.h"
 
 // Passive level, IRP_MN_QUERY_ID of any identifier type: one answer for all.
 // A request that already carries an answer (Information not 0) completes

@@ -24,6 +24,7 @@ VOID InitializeTouchLink(PTOUCH_LINK Link, const TOUCH_LINK_CLIENT* Client) {
 }
 
 NTSTATUS RegisterTouchNotification(PTOUCH_LINK Link, PDRIVER_OBJECT DriverObject) {
+    EXPECT_PASSIVE_LEVEL();
     PTOUCH_LINK_NOTIFY notify = CreateLinkNotify(Link);
     if (notify == NULL) {
         return STATUS_INSUFFICIENT_RESOURCES;
@@ -60,6 +61,7 @@ NTSTATUS NTAPI TouchInterfaceNotification(PVOID NotificationStructure, PVOID Con
 }
 
 NTSTATUS OpenTouchDriver(PFILE_OBJECT* FileObject, PDEVICE_OBJECT* DeviceObject) {
+    EXPECT_PASSIVE_LEVEL();
     UNICODE_STRING name;
     RtlInitUnicodeString(&name, TouchDosName);
     return IoGetDeviceObjectPointer(&name, FILE_ALL_ACCESS, FileObject, DeviceObject);
@@ -74,6 +76,7 @@ static VOID Pause(LONGLONG Units) {
 }
 
 VOID ConnectTouchDriver(PTOUCH_LINK Link) {
+    EXPECT_PASSIVE_LEVEL();
     if (Link == NULL) {
         return;
     }

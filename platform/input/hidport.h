@@ -1,10 +1,15 @@
-// The HID minidriver interface as the DDK's hidport.h declares it, for the
-// host build: registration with the HID class driver, the class's device
-// extension, the internal requests the class sends its minidriver and the
-// records they carry. Real names and values.
+// The HID minidriver interface as the DDK's hidport.h declares it:
+// registration with the HID class driver, the class's device extension, the
+// internal requests the class sends its minidriver and the records they
+// carry. Real names and values. The one declaration for both targets:
+// mingw-w64 ships no hidport.h (its hidclass.h has wrong values for these
+// requests), so the Windows build of the drivers includes this after the
+// DDK's headers, which then supply the types.
 #pragma once
 
+#if !defined(_WIN32)
 #include "platform/kernel/ntddk.h"
+#endif
 
 #define HID_REVISION 0x00000001
 
@@ -32,6 +37,10 @@
 #define HID_STRING_ID_IMANUFACTURER 14
 #define HID_STRING_ID_IPRODUCT 15
 #define HID_STRING_ID_ISERIALNUMBER 16
+
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 typedef struct _HID_MINIDRIVER_REGISTRATION {
     ULONG Revision;
@@ -74,4 +83,8 @@ typedef struct _HID_DEVICE_ATTRIBUTES {
 
 // Passive level, from the minidriver's DriverEntry. Takes over the driver
 // object's dispatch table, AddDevice and unload routine.
-NTSTATUS HidRegisterMinidriver(PHID_MINIDRIVER_REGISTRATION MinidriverRegistration);
+NTSTATUS NTAPI HidRegisterMinidriver(PHID_MINIDRIVER_REGISTRATION MinidriverRegistration);
+
+#ifdef __cplusplus
+} // extern "C"
+#endif

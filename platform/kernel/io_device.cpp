@@ -64,6 +64,7 @@ NTSTATUS IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
     }
     auto info = std::make_unique<DeviceInfo>();
     info->object = device;
+    info->bytes = bytes;
     info->driver = k.objects.FindDriver(DriverObject);
     info->name = name;
     info->serial = k.objects.nextDeviceSerial++;
@@ -108,6 +109,20 @@ VOID IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
     }
     info->deleted = true;
 }
+
+namespace platform::kernel::detail {
+
+void CheckNotInDeletedDevice(const void* address, const char* caller) {
+    auto& k = K();
+    Findings findings;
+    std::lock_guard lock(k.objects.mutex);
+    if (PDEVICE_OBJECT device = k.objects.DeletedDeviceHolding(address))
+        findings.Add("device-touched-after-delete", std::string(caller) + "(" + Hex(address) +
+                                                        "): inside deleted " +
+                                                        k.objects.Describe(device));
+}
+
+} // namespace platform::kernel::detail
 
 PDEVICE_OBJECT IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice,
                                            PDEVICE_OBJECT TargetDevice) {

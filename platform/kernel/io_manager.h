@@ -19,6 +19,9 @@ bool TakePoCallDriverMark();
 
 // "\Device\x of korvex", for findings; takes the object table's lock.
 std::string DescribeDevice(PDEVICE_OBJECT device);
+// Reports device-touched-after-delete when address lies in a deleted device
+// object or its extension: on Windows that memory may be gone.
+void CheckNotInDeletedDevice(const void* address, const char* caller);
 
 // A request of the I/O manager itself, sized for the stack of top. Its
 // outcome lands in *sync (event set, status block written) whether or not it

@@ -1,4 +1,5 @@
 // Events, waits and delays.
+#include "platform/kernel/io_manager.h"
 #include "platform/kernel/kernel_state.h"
 
 using platform::kernel::detail::K;
@@ -10,6 +11,7 @@ VOID KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN State) {
 LONG KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait) {
     UNREFERENCED_PARAMETER(Increment);
     UNREFERENCED_PARAMETER(Wait);
+    platform::kernel::detail::CheckNotInDeletedDevice(Event, "KeSetEvent");
     return K().dispatcher.Set(Event);
 }
 

@@ -1,10 +1,12 @@
 // KeRaiseIrql/KeLowerIrql and the Ke spin lock calls.
+#include "platform/kernel/io_manager.h"
 #include "platform/kernel/kernel_state.h"
 #include "platform/kernel/spin_lock.h"
 #include "platform/kernel/thread_context.h"
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 using platform::kernel::detail::K;
 using platform::kernel::detail::ThreadIrql;
@@ -59,6 +61,23 @@ bool ReleaseSpinWord(PKSPIN_LOCK lock, const char* caller) {
     return false;
 }
 
+void RunLockReleaseHook(PKSPIN_LOCK lock) {
+    auto& k = K();
+    // Taken out while it runs: the hook's own lock releases do not re-enter.
+    if (!k.lockReleaseHooked.load(std::memory_order_relaxed) ||
+        !k.lockReleaseHooked.exchange(false))
+        return;
+    std::function<void(PKSPIN_LOCK)> hook = std::move(k.lockReleaseHook);
+    {
+        IrqlScope otherProcessor(PASSIVE_LEVEL, "the lock release hook");
+        hook(lock);
+    }
+    if (!k.lockReleaseHooked.load()) {
+        k.lockReleaseHook = std::move(hook);
+        k.lockReleaseHooked = true;
+    }
+}
+
 bool HoldsSpinWord(PKSPIN_LOCK lock) {
     return __atomic_load_n(lock, __ATOMIC_RELAXED) == ThreadTag();
 }
@@ -97,6 +116,7 @@ VOID KeInitializeSpinLock(PKSPIN_LOCK SpinLock) {
 }
 
 VOID KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql) {
+    platform::kernel::detail::CheckNotInDeletedDevice(SpinLock, "KeAcquireSpinLock");
     KeRaiseIrql(DISPATCH_LEVEL, OldIrql);
     platform::kernel::detail::AcquireSpinWord(SpinLock, "KeAcquireSpinLock");
 }
@@ -104,6 +124,7 @@ VOID KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql) {
 VOID KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
     platform::kernel::detail::ReleaseSpinWord(SpinLock, "KeReleaseSpinLock");
     KeLowerIrql(NewIrql);
+    platform::kernel::detail::RunLockReleaseHook(SpinLock);
 }
 
 VOID KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK SpinLock) {

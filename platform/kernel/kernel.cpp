@@ -77,6 +77,12 @@ void Kernel::RunDueEvents() {
     state_->clock.RunDueEvents();
 }
 
+void Kernel::SetLockReleaseHook(std::function<void(PKSPIN_LOCK)> hook) {
+    state_->lockReleaseHooked = false;
+    state_->lockReleaseHook = std::move(hook);
+    state_->lockReleaseHooked = static_cast<bool>(state_->lockReleaseHook);
+}
+
 void Kernel::SetRealThreadWaits(bool enable, std::chrono::milliseconds cap) {
     state_->dispatcher.SetRealThreadWaits(enable, cap);
 }

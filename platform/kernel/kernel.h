@@ -20,35 +20,7 @@ namespace platform::kernel {
 // After reporting, the kernel skips the offending operation where it can do
 // so safely (a second completion does nothing) so that tests can go on.
 //
-// Rules:
-//   IRPs     irp-double-completion, irp-use-after-free (any call on a freed
-//            IRP), irp-invalid, irp-leak, irp-no-stack-location,
-//            irp-pending-not-marked (dispatch returned STATUS_PENDING, its
-//            location never got SL_PENDING_RETURNED), irp-unwound-past-
-//            originator (an IoAllocateIrp request nobody claimed back),
-//            irp-complete-with-cancel-routine, irp-complete-pending-status,
-//            irp-complete-unsent, irp-information-overrun (METHOD_BUFFERED
-//            Information above the output length), irp-free-outstanding,
-//            irp-free-not-owner, irp-use-after-completion,
-//            cancel-lock-not-released
-//   pool     pool-leak, pool-tag-mismatch, pool-double-free, pool-bad-free,
-//            pool-paged-at-dispatch
-//   objects  device-leak, device-delete-with-irps, device-delete-attached,
-//            device-invalid, driver-unload-with-devices, driver-invalid,
-//            driver-unloaded-call, object-invalid
-//   threads  wait-at-dispatch, deadlock, irql-invalid, irql-not-restored,
-//            spinlock-recursive, spinlock-not-owner
-//   PnP      device-initializing (AddDevice left DO_DEVICE_INITIALIZING),
-//            pnp-remove-left-device, pnp-notification-at-unload,
-//            pnp-notification-invalid, remove-lock-underflow
-//   power    power-irp-next-not-started (no PoStartNextPowerIrp),
-//            power-irp-sent-with-iocalldriver, power-irp-completed-above-passive
-//            (Windows 98 only)
-//   work     workitem-queued-at-unload, workitem-double-queue,
-//            workitem-free-queued, workitem-leak, workitem-invalid
-//   USB      usbd-descriptor-overrun (a configuration descriptor whose
-//            wTotalLength runs past the pool block holding it)
-//   other    stand-in-unsupported (a call the stand-in cannot model)
+// The rules and what breaks each: verifier_rules.h.
 struct Violation {
     std::string rule;   // e.g. "irp-double-completion", "pool-leak", "wait-at-dispatch",
                         // "pool-tag-mismatch", "irp-leak", "irp-use-after-free", ...
@@ -116,6 +88,11 @@ public:
     // signals it, reporting "deadlock" after cap of real time.
     void SetRealThreadWaits(bool enable,
                             std::chrono::milliseconds cap = std::chrono::milliseconds(30000));
+    // Another processor may run the moment a spin lock is dropped. When set,
+    // hook runs right after each KeReleaseSpinLock, at PASSIVE_LEVEL as such
+    // code would, never inside itself; it lets a test meet the window between
+    // a driver's lock and what follows it. nullptr turns it off.
+    void SetLockReleaseHook(std::function<void(PKSPIN_LOCK)> hook);
 
     // --- Verifier
     using ViolationHandler = std::function<void(const Violation&)>;
@@ -234,6 +211,8 @@ public:
     // IRP_MN_SURPRISE_REMOVAL now; IRP_MN_REMOVE_DEVICE as soon as no file
     // object is open on the stack (at once, or when the last one closes).
     // On Windows 98 no surprise removal is sent: the pull-out is a removal.
+    // A failed device (no driver, or a failed start) has only its PDO left,
+    // which gets IRP_MN_REMOVE_DEVICE.
     void SurpriseRemoveDevice(DeviceNode* node);
     DeviceState StateOf(const DeviceNode* node) const;
     // Windows does not wait for a notification already on its way when a

@@ -16,6 +16,7 @@
 #include "platform/kernel/work_items.h"
 
 #include <atomic>
+#include <functional>
 
 namespace platform::kernel {
 
@@ -35,6 +36,9 @@ struct Kernel::State {
     detail::PnpManager pnp;
     registry::Store registry;
     KSPIN_LOCK cancelLock = 0;
+    // Set by one-threaded tests only; the flag keeps other threads off the function.
+    std::function<void(PKSPIN_LOCK)> lockReleaseHook;
+    std::atomic<bool> lockReleaseHooked{false};
     std::atomic<Kernel::System> system{Kernel::System::WindowsXP};
 };
 

@@ -9,6 +9,13 @@
 #define RtlFillMemory(Destination, Length, Fill) memset((Destination), (Fill), (Length))
 #define RtlCopyMemory(Destination, Source, Length) memcpy((Destination), (Source), (Length))
 #define RtlMoveMemory(Destination, Source, Length) memmove((Destination), (Source), (Length))
+// Drivers are built here as a checked build builds them: a failed ASSERT
+// calls RtlAssert, which the verifier reports (assertion-failed).
+VOID RtlAssert(PVOID FailedAssertion, PVOID FileName, ULONG LineNumber, PCHAR Message);
+#define ASSERT(exp)                                                                                \
+    ((VOID)((!(exp)) ? (RtlAssert((PVOID) #exp, (PVOID)__FILE__, __LINE__, NULL), FALSE) : TRUE))
+#define PAGED_CODE() ASSERT(KeGetCurrentIrql() <= APC_LEVEL)
+
 SIZE_T RtlCompareMemory(const VOID* Source1, const VOID* Source2, SIZE_T Length);
 BOOLEAN RtlEqualMemory(const VOID* Source1, const VOID* Source2, SIZE_T Length);
 
@@ -22,8 +29,7 @@ BOOLEAN RtlEqualUnicodeString(PCUNICODE_STRING String1, PCUNICODE_STRING String2
 // With AllocateDestinationString the buffer comes from pool and is freed by
 // RtlFreeAnsiString / RtlFreeUnicodeString. Characters outside 7-bit ASCII
 // convert to '?' (the stand-in's ANSI code page is plain ASCII).
-NTSTATUS RtlUnicodeStringToAnsiString(PANSI_STRING DestinationString,
-                                      PCUNICODE_STRING SourceString,
+NTSTATUS RtlUnicodeStringToAnsiString(PANSI_STRING DestinationString, PCUNICODE_STRING SourceString,
                                       BOOLEAN AllocateDestinationString);
 NTSTATUS RtlAnsiStringToUnicodeString(PUNICODE_STRING DestinationString,
                                       const ANSI_STRING* SourceString,
@@ -51,7 +57,7 @@ typedef struct _OBJECT_ATTRIBUTES {
     PVOID SecurityQualityOfService;
 } OBJECT_ATTRIBUTES, *POBJECT_ATTRIBUTES;
 
-#define InitializeObjectAttributes(p, n, a, r, s)                                                 \
+#define InitializeObjectAttributes(p, n, a, r, s)                                                  \
     do {                                                                                           \
         (p)->Length = sizeof(OBJECT_ATTRIBUTES);                                                   \
         (p)->RootDirectory = (r);                                                                  \

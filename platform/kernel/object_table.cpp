@@ -62,6 +62,20 @@ PDEVICE_OBJECT ObjectTable::TopOfStack(PDEVICE_OBJECT device) const {
     return device;
 }
 
+PDEVICE_OBJECT ObjectTable::DeletedDeviceHolding(const void* address) const {
+    const auto* byte = static_cast<const char*>(address);
+    for (const auto& [object, info] : devices) {
+        const auto* start = reinterpret_cast<const char*>(object);
+        if (info->deleted && byte >= start && byte < start + info->bytes) {
+            for (const auto& [file, fileInfo] : files)
+                if (file->DeviceObject == object || fileInfo->top == object)
+                    return nullptr;
+            return object;
+        }
+    }
+    return nullptr;
+}
+
 std::string ObjectTable::Describe(PDEVICE_OBJECT device) const {
     auto found = devices.find(device);
     if (found == devices.end())

@@ -41,12 +41,13 @@ struct DriverInfo {
 
 struct DeviceInfo {
     PDEVICE_OBJECT object = nullptr; // DEVICE_OBJECT followed by its extension
+    size_t bytes = 0;                // of both
     DriverInfo* driver = nullptr;
     std::string name;               // as created, empty when unnamed
     PDEVICE_OBJECT lower = nullptr; // the device it is attached to
     bool deleted = false;
     bool leakReported = false;
-    std::string instancePath; // set by the Plug and Play manager
+    std::string instancePath;                       // set by the Plug and Play manager
     DEVICE_POWER_STATE devicePower = PowerDeviceD0; // as told to PoSetPowerState
     SYSTEM_POWER_STATE systemPower = PowerSystemWorking;
     uint64_t serial = 0;
@@ -79,6 +80,10 @@ struct ObjectTable {
     PDEVICE_OBJECT Resolve(const std::string& name) const;
     PDEVICE_OBJECT TopOfStack(PDEVICE_OBJECT device) const;
     std::string Describe(PDEVICE_OBJECT device) const; // for findings
+    // The deleted device object (or extension) that holds address, if any,
+    // unless a file object still references it: Windows frees a deleted
+    // device object once its last reference goes (IoDeleteDevice).
+    PDEVICE_OBJECT DeletedDeviceHolding(const void* address) const;
 
     mutable std::mutex mutex;
     std::vector<std::unique_ptr<DriverInfo>> drivers;

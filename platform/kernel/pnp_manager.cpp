@@ -370,8 +370,8 @@ NTSTATUS Kernel::RemoveDevice(DeviceNode* node) {
 }
 
 void Kernel::SurpriseRemoveDevice(DeviceNode* node) {
-    // A device whose drivers failed keeps its PDO, which the bus driver
-    // deletes once told the device is gone.
+    // A device that got no driver, or lost it when its start failed, is
+    // only its PDO: the bus driver learns that its device left.
     if (node && node->state == DeviceState::Failed) {
         SendPnp(node, IRP_MN_REMOVE_DEVICE);
         std::lock_guard lock(state_->pnp.mutex);

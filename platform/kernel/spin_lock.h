@@ -13,5 +13,7 @@ void AcquireSpinWord(PKSPIN_LOCK lock, const char* caller);
 // False (and reported) when the calling thread does not hold the lock.
 bool ReleaseSpinWord(PKSPIN_LOCK lock, const char* caller);
 bool HoldsSpinWord(PKSPIN_LOCK lock);
+// Runs Kernel::SetLockReleaseHook's hook, if any, for a lock just released.
+void RunLockReleaseHook(PKSPIN_LOCK lock);
 
 } // namespace platform::kernel::detail

@@ -1,6 +1,7 @@
 #include "platform/kernel/verifier.h"
 
 #include "platform/kernel/kernel_state.h"
+#include "platform/kernel/verifier_rules.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,10 @@ void Verifier::SetHandler(Kernel::ViolationHandler handler) {
 }
 
 void Verifier::Report(std::string rule, std::string detail) {
+    if (!IsVerifierRule(rule)) {
+        detail = rule + ": " + detail;
+        rule = "verifier-unknown-rule";
+    }
     Violation violation{std::move(rule), std::move(detail)};
     Kernel::ViolationHandler handler;
     {

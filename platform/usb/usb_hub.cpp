@@ -11,9 +11,15 @@ namespace platform::usb {
 
 struct HubDispatch {
     static NTSTATUS InternalDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
+        if (IsLeftBehind(device))
+            return UsbPort::LeftBehindRequest(irp);
         return PortOfPdo(device)->InternalDeviceControl(irp);
     }
-    static NTSTATUS Pnp(PDEVICE_OBJECT device, PIRP irp) { return PortOfPdo(device)->Pnp(irp); }
+    static NTSTATUS Pnp(PDEVICE_OBJECT device, PIRP irp) {
+        if (IsLeftBehind(device))
+            return PortOfPdo(device)->LeftBehindPnp(device, irp);
+        return PortOfPdo(device)->Pnp(irp);
+    }
     static NTSTATUS Power(PDEVICE_OBJECT device, PIRP irp) { return PortOfPdo(device)->Power(irp); }
     static VOID Cancel(PDEVICE_OBJECT device, PIRP irp) {
         IoReleaseCancelSpinLock(irp->CancelIrql);

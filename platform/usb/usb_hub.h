@@ -55,7 +55,10 @@ public:
     UsbPort& operator=(const UsbPort&) = delete;
 
     // Puts a device on the port and creates its PDO, then calls onArrival.
-    // Returns nullptr while the port still has a PDO.
+    // Returns nullptr while a device is on the port. The PDO of one pulled
+    // out whose removal has not come yet (a handle above it is open) is left
+    // behind: it fails every request as a gone device until its
+    // IRP_MN_REMOVE_DEVICE deletes it.
     PDEVICE_OBJECT Plug(UsbDeviceModel& device, UsbPortOptions options = {});
     // Pulls the device out (held transfers end, later requests fail), then
     // calls onRemoval. The PDO stays until IRP_MN_REMOVE_DEVICE reaches it.
@@ -117,12 +120,18 @@ private:
     void DeletePdoLater(PDEVICE_OBJECT pdo);
     void Shutdown();
     void Unconfigure(IrpList& cancelled);
+    // A PDO left behind (usb_port_left.cpp).
+    void LeaveBehindLocked();
+    static NTSTATUS LeftBehindRequest(PIRP irp);
+    NTSTATUS LeftBehindPnp(PDEVICE_OBJECT pdo, PIRP irp);
+    bool ForgetPdoLocked(PDEVICE_OBJECT pdo); // false: not ours any more
 
     UsbHub& hub_;
     const unsigned number_;
     mutable std::mutex lock_;
     UsbDeviceModel* device_ = nullptr;
     PDEVICE_OBJECT pdo_ = nullptr;
+    std::vector<PDEVICE_OBJECT> leftBehind_;
     bool connected_ = false;
     bool enabled_ = false;
     bool gone_ = false;

@@ -8,7 +8,15 @@ namespace platform::usb {
 
 struct PdoExtension {
     UsbPort* port;
+    // Its device was pulled out and another plugged into the port while the
+    // stack above still held it: the PDO answers as a gone device until its
+    // removal deletes it.
+    bool leftBehind;
 };
+
+inline bool IsLeftBehind(PDEVICE_OBJECT pdo) {
+    return static_cast<PdoExtension*>(pdo->DeviceExtension)->leftBehind;
+}
 
 inline UsbPort* PortOfPdo(PDEVICE_OBJECT pdo) {
     return static_cast<PdoExtension*>(pdo->DeviceExtension)->port;

@@ -67,8 +67,10 @@ PDEVICE_OBJECT UsbPort::Plug(UsbDeviceModel& device, UsbPortOptions options) {
     PDEVICE_OBJECT pdo = nullptr;
     {
         std::lock_guard lock(lock_);
-        if (pdo_ != nullptr)
+        if (pdo_ != nullptr && !gone_)
             return nullptr;
+        if (pdo_ != nullptr)
+            LeaveBehindLocked();
         const std::u16string name =
             kernel::Widen("\\Device\\USBPDO-" + std::to_string(hub_.pdoSerial_++));
         UNICODE_STRING deviceName;
@@ -76,7 +78,7 @@ PDEVICE_OBJECT UsbPort::Plug(UsbDeviceModel& device, UsbPortOptions options) {
         if (!NT_SUCCESS(IoCreateDevice(hub_.driver_, sizeof(PdoExtension), &deviceName,
                                        FILE_DEVICE_UNKNOWN, 0, FALSE, &pdo)))
             return nullptr;
-        static_cast<PdoExtension*>(pdo->DeviceExtension)->port = this;
+        *static_cast<PdoExtension*>(pdo->DeviceExtension) = PdoExtension{this, false};
         pdo->Flags |= DO_POWER_PAGABLE;
         pdo->Flags &= ~DO_DEVICE_INITIALIZING;
         pdo_ = pdo;
@@ -412,9 +414,8 @@ void UsbPort::DeletePdoLater(PDEVICE_OBJECT pdo) {
                 return;
             {
                 std::lock_guard lock(lock_);
-                if (pdo_ != pdo)
+                if (!ForgetPdoLocked(pdo))
                     return;
-                pdo_ = nullptr;
             }
             IoDeleteDevice(pdo);
         },
@@ -426,6 +427,7 @@ void UsbPort::Shutdown() {
     std::deque<PIRP> resets;
     PDEVICE_OBJECT pdo;
     UsbDeviceModel* device;
+    std::vector<PDEVICE_OBJECT> left;
     {
         std::lock_guard lock(lock_);
         alive_.reset();
@@ -439,6 +441,7 @@ void UsbPort::Shutdown() {
         interfaces_.clear();
         pdo = pdo_;
         pdo_ = nullptr;
+        left.swap(leftBehind_);
     }
     if (device != nullptr)
         device->SetInReadyHandler(nullptr);
@@ -447,6 +450,8 @@ void UsbPort::Shutdown() {
         CompleteRequest(reset, STATUS_DEVICE_NOT_CONNECTED);
     if (pdo != nullptr)
         IoDeleteDevice(pdo);
+    for (PDEVICE_OBJECT behind : left)
+        IoDeleteDevice(behind);
 }
 
 } // namespace platform::usb

@@ -89,22 +89,6 @@ TEST(MachineTest, ATouchPlacesTheSystemPointer) {
     EXPECT_EQ(Rules(m), "");
 }
 
-TEST(MachineTest, APulledOutScreenHeldOpenBlocksTheNextArrivalUntilClosed) {
-    Machine m;
-    m.PlugScreen();
-    ASSERT_EQ(m.Control().Open(), STATUS_SUCCESS);
-    m.UnplugScreen();
-    EXPECT_THROW(m.PlugScreen(), machine::MachineError);
-    m.Control().Close();
-    m.Settle();
-    m.PlugScreen();
-    m.Touch(100, 200, 0, 100, 200);
-    auto lines = m.TraceLines();
-    EXPECT_EQ(lines.back().substr(lines.back().find(' ') + 1), "pointer up left x=62 y=126");
-    m.Shutdown();
-    EXPECT_EQ(Rules(m), "");
-}
-
 // An image importing a routine the system lacks is refused where it lacks
 // it (IoAllocateWorkItem's page: "not available in Windows 98"), traced with
 // the routine; the screen stays without a driver.
@@ -116,7 +100,7 @@ TEST(MachineTest, ADriverImportingWhatTheSystemLacksDoesNotLoad) {
         {OsKind::Windows98, true}, {OsKind::Windows2000, false}, {OsKind::WindowsXP, false}};
     for (const auto& c : cases) {
         machine::DriverCatalogue drivers = machine::DriverCatalogue::Product();
-        drivers.Add("korvex", DriverEntry, {"IoAllocateWorkItem", "IoQueueWorkItem"});
+        drivers.Add("korvex", TouchDriverEntry, {"IoAllocateWorkItem", "IoQueueWorkItem"});
         Machine m(MachineConfig{c.os, 1024, 768}, drivers);
         m.PlugScreen();
         std::string trace;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "platform/kernel/kernel.h"
+#include "platform/kernel/verifier_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ protected:
 
     // Allows violations of this rule in the running test and requires one.
     void ExpectViolation(const std::string& rule) {
+        EXPECT_TRUE(platform::kernel::IsVerifierRule(rule))
+            << "no verifier rule \"" << rule << "\"";
         std::lock_guard lock(mutex_);
         expected_.insert(rule);
     }

@@ -64,7 +64,7 @@ protected:
         PDEVICE_OBJECT pdo = hub_->Port().Plug(model);
         EXPECT_NE(pdo, nullptr);
         NTSTATUS status = this->kernel.PlugInDevice(pdo, "USB\\VID_595A&PID_0001\\1", kTouchService,
-                                                    DriverEntry, &touchNode_);
+                                                    TouchDriverEntry, &touchNode_);
         this->kernel.RunDueEvents();
         return status;
     }

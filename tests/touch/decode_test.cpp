@@ -59,7 +59,7 @@ TEST_F(DecodeTest, RawModeQueuesReportsUndecoded) {
 TEST_F(DecodeTest, StabilityWindowPinsForSevenTicksNotEight) {
     ext->moveSlider = 5;
     Report(0x81, 100, 100);
-    EXPECT_EQ(HoldWindow, 1'156'250u);
+    EXPECT_EQ(TouchDriverState.HoldWindow, 1'156'250u);
     kernel.AdvanceTime(7 * 156250);
     Report(0x82, 130, 100);
     EXPECT_EQ(ext->HoldCount, 2u);
@@ -84,7 +84,7 @@ TEST_F(DecodeTest, SecondTouchInsideWindowLandsOnFirstAnchor) {
 TEST_F(DecodeTest, WindowProductWrapsIn32Bits) {
     ext->moveSlider = 21475; // 21475 * 200000 = 2^32 + 32704
     Report(0x81, 1, 1);
-    EXPECT_EQ(HoldWindow, 156250u + 32704u);
+    EXPECT_EQ(TouchDriverState.HoldWindow, 156250u + 32704u);
 }
 
 TEST_F(DecodeTest, FullQueueDropsOldest) {

@@ -276,7 +276,8 @@ protected:
         TapOf(screen.tap)->lower = IoAttachDeviceToDeviceStack(screen.tap, pdo);
         screen.tap->Flags &= ~DO_DEVICE_INITIALIZING;
         const std::string instance = "USB\\VID_595A&PID_0001\\" + std::to_string(index + 1);
-        NTSTATUS status = kernel.PlugInDevice(pdo, instance, kService, DriverEntry, &screen.node);
+        NTSTATUS status =
+            kernel.PlugInDevice(pdo, instance, kService, TouchDriverEntry, &screen.node);
         if (index == 0)
             FindExtension();
         return status;

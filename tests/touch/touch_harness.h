@@ -71,7 +71,7 @@ protected:
 
     void SetUp() override {
         kernel.Registry().Create(kServicesKey + ServiceName());
-        driver = kernel.LoadDriver(ServiceName(), DriverEntry);
+        driver = kernel.LoadDriver(ServiceName(), TouchDriverEntry);
         ASSERT_NE(driver, nullptr);
         bus_ = kernel.LoadDriver("testbus", BusEntry);
         ASSERT_EQ(NewPdo(&pdo), STATUS_SUCCESS);
