@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         platform::usb::UsbHub hub(1);
         PDEVICE_OBJECT pdo = hub.Port().Plug(device);
         platform::kernel::DeviceNode* node = nullptr;
-        kernel.PlugInDevice(pdo, "USB\\VID_595A&PID_0001\\1", fuzzing::kTouchService, DriverEntry,
+        kernel.PlugInDevice(pdo, "USB\\VID_595A&PID_0001\\1", fuzzing::kTouchService, TouchDriverEntry,
                             &node);
         kernel.AdvanceTime(50'000'000);
         using State = platform::kernel::Kernel::DeviceState;

@@ -22,7 +22,7 @@ void Require(bool condition, const char* what) {
 TouchDevice::TouchDevice() {
     kernel_.Registry().Create(kServicesKey + kTouchService);
     kernel_.SetTickLength(156250);
-    driver_ = kernel_.LoadDriver(kTouchService, DriverEntry);
+    driver_ = kernel_.LoadDriver(kTouchService, TouchDriverEntry);
     bus_ = kernel_.LoadDriver("fuzzbus", BusEntry);
     Require(driver_ != nullptr && bus_ != nullptr, "load");
     Require(IoCreateDevice(bus_, 0, nullptr, FILE_DEVICE_BUS_EXTENDER,
