@@ -71,7 +71,14 @@ std::string Hex(const std::vector<uint8_t>& data) {
 }
 
 std::string ValueLine(const Value& value) {
-    std::string line = value.name.empty() ? "@=" : "\"" + Escape(value.name) + "\"=";
+    // Appended, not "\"" + name: GCC 12 at -O3 reports a false overlap in the
+    // literal-plus-temporary form.
+    std::string line = "@=";
+    if (!value.name.empty()) {
+        line = "\"";
+        line += Escape(value.name);
+        line += "\"=";
+    }
     std::string text;
     if (value.type == kSz && PrintableText(value.data, true, &text))
         return line + "\"" + Escape(text) + "\"";
